@@ -1,0 +1,52 @@
+# Front door of the build. `make demo` and `make test` install what is missing, build and run.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build demo test test-unit test-asan test-tsan test-fuzz bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B build -G Ninja $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+demo: build
+	build/vsthost demo demo-out
+
+test: test-unit test-asan test-tsan test-fuzz
+
+test-unit: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# Address and undefined-behaviour sanitizers over the whole suite.
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVIK_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) -L sanitize
+
+# Thread sanitizer over the tests that run the audio thread against another thread.
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && ctest --output-on-failure -L threads
+
+# Coverage-guided fuzzing of everything that reads outside data, each target bounded in time.
+test-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAVIK_FUZZ=ON -DTAVIK_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -print_final_stats=0 fuzz/corpus-$$(basename $$f) 2>&1 | tail -n 3; \
+	done
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DTAVIK_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz build-bench demo-out
