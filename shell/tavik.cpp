@@ -21,10 +21,6 @@ float clampUnit(float v) noexcept {
     return v > 1.0f ? 1.0f : v;
 }
 
-double driveTaper(double d) noexcept {
-    return 0.9841 * d * d - 0.0732 * d + 0.089125;
-}
-
 }  // namespace
 
 Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
@@ -37,6 +33,9 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
     setNumOutputs(2);
     for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
     // The editor is created here once it exists.
+    // No audio runs yet: take the design of the first program now and set the valve stages to rest.
+    if (ampDesigns_.fetch()) amp_.adopt(ampDesigns_.front());
+    amp_.setupStages();
     programsAreChunks();
 }
 
@@ -144,7 +143,7 @@ void Tavik::setParameter(int32_t index, float value) {
         float d = selectedChannel() == owner ? v : 0.5f;
         store(index, d);
         remember(index, d);
-        (index == kDrive1 ? drive1Gain_ : drive2Gain_).store(driveTaper(live(index)), std::memory_order_relaxed);
+        (index == kDrive1 ? drive1Gain_ : drive2Gain_).store(amp::driveTaper(live(index)), std::memory_order_relaxed);
         break;
     }
     case kMonoStereo:
@@ -152,7 +151,7 @@ void Tavik::setParameter(int32_t index, float value) {
     case kQuality:
         store(index, v);
         highQFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
-        // The amp's sample-rate set-up is re-run here once the amp exists.
+        requestAmpDesign();
         break;
     case kVolume1:
         store(index, v);
@@ -208,15 +207,36 @@ void Tavik::setSampleRate(float rate) {
     // A rate that is not a finite positive number would poison every design: keep the current one.
     if (!(std::isfinite(rate) && rate > 0.0f)) return;
     sampleRate_ = rate;
+    requestAmpDesign();
+}
+
+void Tavik::requestAmpDesign() {
+    std::lock_guard<std::mutex> lock(ampDesignWriter_);
+    ampDesigns_.back() = amp::makeAmpDesign(sampleRate_, highQFlag_.load(std::memory_order_relaxed) != 0);
+    ampDesigns_.publish();
 }
 
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
-    if (sampleFrames <= 0 || !inputs || !outputs || !outputs[0] || !outputs[1]) return;
-    (void)inputs;
-    // The amp and cabinets are not built yet: the effect answers every block with silence.
+    if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
+    if (ampDesigns_.fetch()) amp_.adopt(ampDesigns_.front());
+    amp_.beginBlock({live(kInput), live(kLow), live(kMid), live(kHigh), live(kContour), live(kPowerAmp)});
+    const float* in = inputs[0];
+    float* outL = outputs[0];
+    float* outR = outputs[1];
     for (int32_t i = 0; i < sampleFrames; ++i) {
-        outputs[0][i] = 0.0f;
-        outputs[1][i] = 0.0f;
+        // Read before writing: hosts may pass the same buffers for input and output.
+        const float x = in[i];
+        const amp::AmpSwitches switches{channelFlag_.load(std::memory_order_relaxed),
+                                        crunchFlag_.load(std::memory_order_relaxed),
+                                        boostFlag_.load(std::memory_order_relaxed),
+                                        brightFlag_.load(std::memory_order_relaxed)};
+        const double s = amp_.processSample(x, sampleFrames - 1 - i, switches,
+                                            drive1Gain_.load(std::memory_order_relaxed),
+                                            drive2Gain_.load(std::memory_order_relaxed));
+        // Until the cabinets exist the amp is heard directly, at a fixed safe level.
+        const float y = static_cast<float>(s * 0.5);
+        outL[i] = y;
+        outR[i] = y;
     }
 }
 

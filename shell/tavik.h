@@ -5,7 +5,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
+#include "amp/amp_design.h"
+#include "amp/design_handover.h"
+#include "amp/full_stack_amp.h"
 #include "shell/program_record.h"
 #include "vst/audio_effect.h"
 
@@ -40,6 +44,7 @@ public:
     double drive1Gain() const noexcept { return drive1Gain_.load(std::memory_order_relaxed); }
     double drive2Gain() const noexcept { return drive2Gain_.load(std::memory_order_relaxed); }
     AmpChannel selectedChannel() const noexcept;
+    const amp::FullStackAmp& ampModel() const noexcept { return amp_; }
 
 private:
     void initPrograms() noexcept;
@@ -47,6 +52,15 @@ private:
     void remember(int32_t index, float value) noexcept;
     void recall(AmpChannel channel);
     float live(int32_t index) const noexcept { return params_[index].load(std::memory_order_relaxed); }
+    // Prepares the amp's design for the current rate and quality and hands it to the audio thread.
+    void requestAmpDesign();
+
+    amp::FullStackAmp amp_;
+    // A new amp design (sample rate or quality change) reaches the audio thread through this buffer and
+    // is adopted at the top of the next block: factor and coefficients change together, and neither
+    // side ever waits for the other. The mutex only orders writers on non-audio threads.
+    amp::TripleBuffer<amp::AmpDesign> ampDesigns_;
+    std::mutex ampDesignWriter_;
 
     ProgramRecord programs_[kNumPrograms];
     std::array<std::atomic<float>, kNumParams> params_{};

@@ -1,7 +1,9 @@
 // The parameter path of the full-stack effect: channel memories, drive tapers and control couplings.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "shell/tavik.h"
 
@@ -107,6 +109,32 @@ TEST(Parameters, StereoLinkAndDelaySmoothing) {
         EXPECT_NEAR(t->getParameter(tavik::kDelay1), e, 1e-6);
     }
     EXPECT_EQ(t->program(0).values[tavik::recordSlot(tavik::kDelay1)], t->getParameter(tavik::kDelay1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SampleRates, AnyFinitePositiveRateKeepsTheOutputFiniteAndOthersAreIgnored) {
+    for (float rate : {1.0f, 100.0f, 8000.0f, 22050.0f, 50000.0f, 192000.0f, 768000.0f}) {
+        auto t = make();
+        t->setSampleRate(rate);
+        for (float bad : {0.0f, -44100.0f, NAN, INFINITY}) t->setSampleRate(bad);
+        EXPECT_EQ(t->getSampleRate(), rate);
+        for (float q : {0.0f, 1.0f}) {
+            t->setParameter(tavik::kQuality, q);
+            for (float ch : {0.0f, 1.0f}) {
+                t->setParameter(tavik::kChannel, ch);
+                std::vector<float> in(2048), l(2048), r(2048);
+                for (size_t i = 0; i < in.size(); ++i) in[i] = 0.8f * std::sin(0.05f * static_cast<float>(i));
+                float* ins[2] = {in.data(), in.data()};
+                float* outs[2] = {l.data(), r.data()};
+                for (int b = 0; b < 4; ++b) t->processReplacing(ins, outs, 2048);
+                for (size_t i = 0; i < l.size(); ++i)
+                    ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i])) << "rate " << rate << " sample " << i;
+            }
+        }
+    }
 }
 
 }  // namespace

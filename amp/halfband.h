@@ -1,0 +1,82 @@
+// Polyphase IIR halfband interpolator and decimator: two parallel chains of first-order allpass
+// sections in single precision. One pair per oversampling level (S = 6, 4, 2 sections per chain).
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+namespace amp {
+
+// Interleaved coefficients: chain A takes the even indices, chain B the odd ones.
+inline constexpr std::array<double, 12> halfbandLevel1{
+    0.036681502163648017, 0.13654762463195771, 0.2746317593794541, 0.42313861743656667,
+    0.5610989697879195,   0.6775400499741616,  0.769741833862266,  0.839889624849638,
+    0.8922608180038789,   0.9315419599631839,  0.962094548378084,  0.9878163707328971};
+inline constexpr std::array<double, 8> halfbandLevel2{
+    0.07711507983241622, 0.2659685265210946, 0.4820706250610472, 0.6651041532634957,
+    0.7968204713315797,  0.8841015085506159, 0.9412514277740471, 0.9820054141886075};
+inline constexpr std::array<double, 4> halfbandLevel3{
+    0.12073211751675449, 0.3903621872345006, 0.6632020224193995, 0.890786832653497};
+
+// The two polyphase chains over interleaved sections.
+template <std::size_t S>
+struct HalfbandChains {
+    std::array<float, 2 * S> c{};
+    std::array<float, 2 * S> x1{};
+    std::array<float, 2 * S> y1{};
+
+    // Runs v through the sections first, first + 2, ... (first = 0 for chain A, 1 for chain B).
+    float run(std::size_t first, float v) noexcept
+    {
+        for (std::size_t k = first; k < 2 * S; k += 2) {
+            const float w = (v - y1[k]) * c[k] + x1[k];
+            x1[k] = v;
+            y1[k] = w;
+            v = w;
+        }
+        return v;
+    }
+
+    // Takes new coefficients (rounded to single precision); section states are left as they are.
+    void loadCoefficients(const std::array<double, 2 * S>& table) noexcept
+    {
+        for (std::size_t k = 0; k < 2 * S; ++k) c[k] = static_cast<float>(table[k]);
+    }
+};
+
+struct HalfbandPair {
+    float first;  // earlier in time
+    float second; // later in time
+};
+
+template <std::size_t S>
+struct HalfbandInterpolator {
+    HalfbandChains<S> chains;
+
+    void loadCoefficients(const std::array<double, 2 * S>& table) noexcept { chains.loadCoefficients(table); }
+
+    // One sample in, two out: chain A gives the earlier, chain B the later.
+    HalfbandPair process(float x) noexcept
+    {
+        const float a = chains.run(0, x);
+        const float b = chains.run(1, x);
+        return {a, b};
+    }
+};
+
+template <std::size_t S>
+struct HalfbandDecimator {
+    HalfbandChains<S> chains;
+
+    void loadCoefficients(const std::array<double, 2 * S>& table) noexcept { chains.loadCoefficients(table); }
+
+    // Two samples in, one out: chain B takes the earlier, chain A the later.
+    float process(float first, float second) noexcept
+    {
+        const float b = chains.run(1, first);
+        const float a = chains.run(0, second);
+        return 0.5f * (a + b);
+    }
+};
+
+} // namespace amp
