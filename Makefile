@@ -40,7 +40,9 @@ test-fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	@set -e; for f in build-fuzz/fuzz_*; do \
 	  [ -x "$$f" ] || continue; echo "== $$f ($(FUZZ_SECONDS) s)"; \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -print_final_stats=0 fuzz/corpus-$$(basename $$f) 2>&1 | tail -n 3; \
+	  work=$$(mktemp -d); \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 $$work fuzz/corpus-$$(basename $$f) > $$work.log 2>&1 \
+	    || { tail -n 40 $$work.log; exit 1; }; tail -n 2 $$work.log; rm -rf $$work $$work.log; \
 	done
 
 bench: deps

@@ -15,12 +15,6 @@ constexpr const char* kVendor = "Mirad Plugins";
 constexpr int32_t kVendorVersion = 1040;
 constexpr const char* kBuiltinIrName[2] = {"Tavik_IR_Center(Alu)", "Tavik_IR_Edge(Alu)"};
 
-// Hosts may send anything; a value the plug-in works with is always inside 0..1 (NaN counts as 0).
-float clampUnit(float v) noexcept {
-    if (!(v > 0.0f)) return 0.0f;
-    return v > 1.0f ? 1.0f : v;
-}
-
 }  // namespace
 
 Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
@@ -33,6 +27,7 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
     setNumOutputs(2);
     for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
     // The editor is created here once it exists.
+    cabinet_.setMakeupGain(5.0);
     // No audio runs yet: take the design of the first program now and set the valve stages to rest.
     if (ampDesigns_.fetch()) amp_.adopt(ampDesigns_.front());
     amp_.setupStages();
@@ -94,7 +89,7 @@ void Tavik::recall(AmpChannel channel) {
 }
 
 void Tavik::setParameter(int32_t index, float value) {
-    float v = clampUnit(value);
+    float v = vst::clampUnit(value);
     if (index < 0 || index >= kNumParams) {
         if (editor_) editor_->setParameter(index, v);
         return;
@@ -109,6 +104,7 @@ void Tavik::setParameter(int32_t index, float value) {
     case kVolume:
         store(index, v);
         remember(index, v);
+        if (index == kVolume) cabinet_.setMasterVolume(v);
         break;
     case kChannel:
         store(index, v);
@@ -153,45 +149,75 @@ void Tavik::setParameter(int32_t index, float value) {
         highQFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
         requestAmpDesign();
         break;
+    case kPhase1:
+    case kPhase2:
+        store(index, v);
+        cabinet_.setPolarityInverted(index - kPhase1, v >= 0.5f);
+        break;
     case kVolume1:
         store(index, v);
+        cabinet_.setVolume(0, v);
         if (stereoLinkFlag_.load(std::memory_order_relaxed)) setParameter(kVolume2, 1.0f - v);
         break;
     case kVolume2:
         store(index, stereoLinkFlag_.load(std::memory_order_relaxed) ? 1.0f - live(kVolume1) : v);
+        cabinet_.setVolume(1, live(kVolume2));
         break;
     case kPan1:
     case kPan2:
         store(index, stereoLinkFlag_.load(std::memory_order_relaxed) ? 0.5f : v);
+        cabinet_.setPan(index - kPan1, live(index));
+        break;
+    case kFreqHp1:
+    case kFreqHp2:
+        store(index, v);
+        cabinet_.setHighpassHz(index - kFreqHp1, 990.0 * v + 10.0);
+        break;
+    case kFreqLp1:
+    case kFreqLp2:
+        store(index, v);
+        cabinet_.setLowpassHz(index - kFreqLp1, 9000.0 * v + 1000.0);
+        break;
+    case kCab1On:
+    case kCab2On:
+        store(index, v);
+        cabinet_.setEnabled(index - kCab1On, v >= 0.5f);
+        if (v < 0.5f) cabinet_.clearBlock(index - kCab1On);
         break;
     case kStereoLink:
         store(index, v);
         stereoLinkFlag_.store(0, std::memory_order_relaxed);
+        cabinet_.setMakeupGain(5.0);
         if (v > 0.5f) {
             stereoLinkFlag_.store(1, std::memory_order_relaxed);
             setParameter(kPan1, 0.5f);
             setParameter(kPan2, 0.5f);
             setParameter(kVolume1, 0.5f);
+            cabinet_.setMakeupGain(7.5);
         }
         break;
     case kDelay1:
     case kDelay2: {
-        // Delay changes glide: each change moves the delay a tenth of the way.
-        float smoothed = static_cast<float>(0.9 * live(index) + 0.1 * v);
-        store(index, smoothed);
+        // Changes from the host or the editor glide: each moves the delay a tenth of the way. A program
+        // switch takes its stored delay exactly, so stored delays survive any number of switches.
+        if (applyingProgram_) {
+            params_[index].store(v, std::memory_order_relaxed);
+        } else {
+            store(index, static_cast<float>(0.9 * live(index) + 0.1 * v));
+        }
+        cabinet_.setDelay(index - kDelay1, live(index));
         break;
     }
     case kLoadIr1:
     case kLoadIr2:
+        if (v > 0.5f) loadExternalIr(index - kLoadIr1);
         break;
-    case kIrSource2:
-        sourceSwitchesTouched_ = true;
-        [[fallthrough]];
     case kIrSource1:
+    case kIrSource2:
         store(index, v);
+        applySourceSwitch(index - kIrSource1, v);
         break;
-    default:  // Phase, filter corners, cabinet switches: the cabinet reads them once it exists.
-        store(index, v);
+    default:
         break;
     }
     if (editor_) editor_->setParameter(index, v);
@@ -208,6 +234,27 @@ void Tavik::setSampleRate(float rate) {
     if (!(std::isfinite(rate) && rate > 0.0f)) return;
     sampleRate_ = rate;
     requestAmpDesign();
+    const bool changed = cabinet_.sampleRate() != static_cast<double>(rate);
+    // A new rate rebuilds the cabinets with empty external spectra: bring the program's external
+    // impulse responses to the new rate at once, so cabinets set to them keep sounding.
+    if (cabinet_.setSampleRate(rate) && changed) {
+        restoreExternalIrs();
+        applySourceSwitch(0, live(kIrSource1));
+        applySourceSwitch(1, live(kIrSource2));
+    }
+}
+
+void Tavik::applySourceSwitch(int c, float v) {
+    cabinet_.clearBlock(c);
+    if (v <= 0.5f) {
+        sourceFlag_[c].store(0, std::memory_order_relaxed);
+        cabinet_.setReady(c, true);
+        cabinet_.useInternal(c);
+    } else {
+        sourceFlag_[c].store(1, std::memory_order_relaxed);
+        cabinet_.useExternal(c);
+        if (std::strcmp(irName_[c], "Empty") == 0) cabinet_.setReady(c, false);
+    }
 }
 
 void Tavik::requestAmpDesign() {
@@ -225,7 +272,8 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     float* outR = outputs[1];
     for (int32_t i = 0; i < sampleFrames; ++i) {
         // Read before writing: hosts may pass the same buffers for input and output.
-        const float x = in[i];
+        // A sample that is not a number would stay in the filter states for good: it plays as silence.
+        const float x = std::isfinite(in[i]) ? in[i] : 0.0f;
         const amp::AmpSwitches switches{channelFlag_.load(std::memory_order_relaxed),
                                         crunchFlag_.load(std::memory_order_relaxed),
                                         boostFlag_.load(std::memory_order_relaxed),
@@ -233,10 +281,11 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         const double s = amp_.processSample(x, sampleFrames - 1 - i, switches,
                                             drive1Gain_.load(std::memory_order_relaxed),
                                             drive2Gain_.load(std::memory_order_relaxed));
-        // Until the cabinets exist the amp is heard directly, at a fixed safe level.
-        const float y = static_cast<float>(s * 0.5);
-        outL[i] = y;
-        outR[i] = y;
+        float left = 0.0f;
+        float right = 0.0f;
+        cabinet_.processFrame(s, left, right);
+        outL[i] = left;
+        outR[i] = right;
     }
 }
 
@@ -245,15 +294,23 @@ void Tavik::setProgram(int32_t program) {
     suspend();
     currentProgram_ = program;
     const ProgramRecord& record = programs_[program];
-    std::memcpy(memory_, record.channelMemory, sizeof(memory_));
+    // The record may come from a damaged project file: nothing outside 0..1 reaches the live state.
+    for (int m = 0; m < kChannelMemorySize; ++m) memory_[m] = vst::clampUnit(static_cast<float>(record.channelMemory[m]));
+    applyingProgram_ = true;
     for (int32_t index : {kChannel, kCleanCrunch, kQuality, kStereoLink, kPhase1, kPhase2, kVolume1, kVolume2,
                           kPan1, kPan2, kFreqHp1, kFreqHp2, kFreqLp1, kFreqLp2, kCab1On, kCab2On, kDelay1,
                           kDelay2})
-        setParameter(index, programs_[program].values[recordSlot(index)]);
+        setParameter(index, record.values[recordSlot(index)]);
+    applyingProgram_ = false;
     for (int32_t index : {kIrSource1, kIrSource2})
-        params_[index].store(clampUnit(record.values[recordSlot(index)]), std::memory_order_relaxed);
+        params_[index].store(vst::clampUnit(record.values[recordSlot(index)]), std::memory_order_relaxed);
+    cabinet_.clearForProgramChange();
     vst::copyText(irName_[0], record.ir1Name, kNameField - 1);
     vst::copyText(irName_[1], record.ir2Name, kNameField - 1);
+    restoreExternalIrs();
+    // Both source switches are applied on every switch, so each cabinet always has its spectrum.
+    setParameter(kIrSource1, live(kIrSource1));
+    setParameter(kIrSource2, live(kIrSource2));
     resume();
 }
 
@@ -309,10 +366,11 @@ int32_t Tavik::setChunk(void* data, int32_t byteSize, bool isPreset) {
     if (!data) return 0;
     if (isPreset) {
         if (byteSize != kProgramChunkSize) return 0;
-        std::memcpy(&programs_[currentProgram_], data, kProgramChunkSize);
+        // memmove: a host may hand back the very pointer getChunk gave it.
+        std::memmove(&programs_[currentProgram_], data, kProgramChunkSize);
     } else {
         if (byteSize != kBankChunkSize) return 0;
-        std::memcpy(programs_, data, kBankChunkSize);
+        std::memmove(programs_, data, kBankChunkSize);
     }
     setProgram(currentProgram_);
     return 1;

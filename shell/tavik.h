@@ -6,10 +6,14 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "amp/amp_design.h"
 #include "amp/design_handover.h"
 #include "amp/full_stack_amp.h"
+#include "cabinet/cabinet_section.h"
+#include "cabinet/prepare_ir_spectrum.h"
+#include "cabinet/real_fft.h"
 #include "shell/program_record.h"
 #include "vst/audio_effect.h"
 
@@ -45,6 +49,9 @@ public:
     double drive2Gain() const noexcept { return drive2Gain_.load(std::memory_order_relaxed); }
     AmpChannel selectedChannel() const noexcept;
     const amp::FullStackAmp& ampModel() const noexcept { return amp_; }
+    cabinet::CabinetSection& cabinets() noexcept { return cabinet_; }
+    const char* irName(int cabinet) const noexcept { return irName_[cabinet]; }
+    const char* builtinIrName(int cabinet) const noexcept { return builtinName_[cabinet]; }
 
 private:
     void initPrograms() noexcept;
@@ -54,6 +61,16 @@ private:
     float live(int32_t index) const noexcept { return params_[index].load(std::memory_order_relaxed); }
     // Prepares the amp's design for the current rate and quality and hands it to the audio thread.
     void requestAmpDesign();
+    void applySourceSwitch(int cabinet, float value);
+
+    // External impulse responses (external_ir.cpp).
+    void loadExternalIr(int cabinet);
+    // Brings the current program's external impulse responses to the host rate and into the cabinets.
+    void restoreExternalIrs();
+    // The record's impulse response of one cabinet, brought from the record's rate to `rate`.
+    void convertStoredIr(ProgramRecord& record, int cabinet, double rate);
+    // Prepares `count` samples at the host rate into `spectrum` (N doubles) with the given rule.
+    bool prepareSpectrum(const double* samples, int count, cabinet::HighBandRule rule, std::vector<double>& spectrum);
 
     amp::FullStackAmp amp_;
     // A new amp design (sample rate or quality change) reaches the audio thread through this buffer and
@@ -61,6 +78,14 @@ private:
     // side ever waits for the other. The mutex only orders writers on non-audio threads.
     amp::TripleBuffer<amp::AmpDesign> ampDesigns_;
     std::mutex ampDesignWriter_;
+
+    cabinet::CabinetSection cabinet_;
+    // Impulse-response preparation off the audio thread has transforms of its own: the cabinets'
+    // transforms keep a work buffer that the audio thread uses.
+    cabinet::RealFftPair preparationFfts_;
+    std::atomic<int> sourceFlag_[2] = {0, 0};
+    // True while a program switch replays its stored values.
+    bool applyingProgram_ = false;
 
     ProgramRecord programs_[kNumPrograms];
     std::array<std::atomic<float>, kNumParams> params_{};
@@ -77,8 +102,6 @@ private:
     std::atomic<int> stereoLinkFlag_{0};
     std::atomic<double> drive1Gain_{0.0};
     std::atomic<double> drive2Gain_{0.0};
-    // Set by the first change of "Int IR2/Ext IR2"; lets a program switch re-apply both source switches.
-    bool sourceSwitchesTouched_ = false;
 };
 
 }  // namespace tavik

@@ -11,6 +11,12 @@ void formatValue(float v, char* text, int maxLen) noexcept;
 // 20*log10(v) through formatValue, or "-oo" for v <= 0.
 void formatDecibels(float v, char* text, int maxLen) noexcept;
 
+// Hosts may send any float; a value an effect works with is always inside 0..1, and NaN counts as 0.
+constexpr float clampUnit(float v) noexcept {
+    if (!(v > 0.0f)) return 0.0f;
+    return v > 1.0f ? 1.0f : v;
+}
+
 // Copies at most maxLen characters of src and always terminates dest (dest holds maxLen + 1 bytes).
 void copyText(char* dest, const char* src, int maxLen) noexcept;
 

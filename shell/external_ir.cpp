@@ -1,0 +1,164 @@
+// External impulse responses: loading one from a WAV file into the current program, and bringing a
+// program's stored responses to the host rate when a program is applied or the rate changes.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "cabinet/ir_file.h"
+#include "cabinet/resample_ir.h"
+#include "gui/file_selector.h"
+#include "shell/tavik.h"
+#include "vst/value_format.h"
+
+namespace tavik {
+
+namespace {
+
+double* storedSamples(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Samples : r.ir2Samples; }
+double* storedSpectrum(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Spectrum : r.ir2Spectrum; }
+int32_t& storedLength(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Length : r.ir2Length; }
+char* storedName(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Name : r.ir2Name; }
+
+bool allFinite(const double* v, int count) noexcept {
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(v[i])) return false;
+    return true;
+}
+
+void fillText(char* dest, size_t size, const char* text) noexcept {
+    std::strncpy(dest, text, size - 1);
+    dest[size - 1] = '\0';
+}
+
+}  // namespace
+
+bool Tavik::prepareSpectrum(const double* samples, int count, cabinet::HighBandRule rule,
+                            std::vector<double>& spectrum) {
+    const int n = cabinet_.fftSize();
+    cabinet::RealFft* fft = preparationFfts_.pick(n);
+    if (!fft) return false;
+    std::vector<double> time(static_cast<size_t>(n), 0.0), magnitude(time.size()), tangent(time.size());
+    spectrum.assign(time.size(), 0.0);
+    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
+    const int used = std::clamp(count, 0, n / 2 + 1);
+    if (samples) std::copy(samples, samples + used, time.begin());
+    cabinet::prepare_ir_spectrum(*fft, time.data(), sampleRate_, rule, magnitude.data(), tangent.data(),
+                                 spectrum.data());
+    return true;
+}
+
+void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
+    const int n = cabinet_.fftSize();
+    const double from = record.irRate;
+    const int length = std::clamp<int32_t>(storedLength(record, c), 0, kIrCapacity);
+    double* samples = storedSamples(record, c);
+    std::vector<double> converted;
+    // Samples that are not numbers, or a rate that is not one, leave nothing worth keeping.
+    if (std::isfinite(from) && from > 0.0 && allFinite(samples, length)) {
+        converted = cabinet::resample_ir(samples, length, rate, from, n / 2);
+        if (length >= 2) {
+            const double exact = std::ceil((length - 1) / (from + 1e-20) * rate);
+            const size_t limit = static_cast<size_t>(std::min(exact, static_cast<double>(n / 2)));
+            if (converted.size() > limit) converted.resize(limit);
+        }
+    }
+    std::vector<double> spectrum;
+    prepareSpectrum(converted.data(), static_cast<int>(converted.size()), cabinet::HighBandRule::Above11k, spectrum);
+    std::fill(samples, samples + kIrCapacity, 0.0);
+    std::copy(converted.begin(), converted.end(), samples);
+    storedLength(record, c) = static_cast<int32_t>(converted.size());
+    std::copy(spectrum.begin(), spectrum.end(), storedSpectrum(record, c));
+}
+
+void Tavik::restoreExternalIrs() {
+    const int n = cabinet_.fftSize();
+    if (n == 0) return;
+    ProgramRecord& record = programs_[currentProgram_];
+    const double host = sampleRate_;
+    const double rate = record.irRate;
+    const bool rateUsable = std::isfinite(rate) && rate > 0.0;
+    if (rateUsable && rate / host != 1.0) {
+        convertStoredIr(record, 0, host);
+        convertStoredIr(record, 1, host);
+        record.irRate = static_cast<float>(host);
+    }
+    for (int c = 0; c < 2; ++c) {
+        double* external = cabinet_.externalSpectrum(c);
+        const double* stored = storedSpectrum(record, c);
+        if (rateUsable && allFinite(stored, n))
+            std::copy(stored, stored + n, external);
+        else
+            std::fill(external, external + n, 0.0);
+        const bool empty = !rateUsable || std::strcmp(irName_[c], "Empty") == 0;
+        if (live(kIrSource1 + c) <= 0.5f) {
+            cabinet_.setReady(c, true);
+        } else {
+            cabinet_.useExternal(c);
+            cabinet_.setReady(c, !empty);
+        }
+    }
+}
+
+void Tavik::loadExternalIr(int c) {
+    const int n = cabinet_.fftSize();
+    if (n == 0) return;  // before the host has set a rate there is no cabinet to load into
+
+    vst::VstFileType wave{};
+    fillText(wave.name, sizeof(wave.name), "Wave File");
+    fillText(wave.macType, sizeof(wave.macType), "WAVE");
+    fillText(wave.dosType, sizeof(wave.dosType), "wav");
+    fillText(wave.unixType, sizeof(wave.unixType), "wav");
+    fillText(wave.mimeType1, sizeof(wave.mimeType1), "audio/wav");
+    fillText(wave.mimeType2, sizeof(wave.mimeType2), "audio/x-wav");
+    vst::VstFileSelect request{};
+    request.command = vst::kVstFileLoad;
+    request.type = vst::kVstFileType;
+    fillText(request.title, sizeof(request.title), "Test for open file selector");
+    request.nbFileTypes = 1;
+    request.fileTypes = &wave;
+    char path[1024] = {};
+    request.returnPath = path;
+    request.sizeReturnPath = sizeof(path);
+    // The host window cannot be disabled around the dialog on this platform; the dialog is modal anyway.
+    std::string chosen;
+    {
+        CFileSelector selector(this);
+        if (!selector.run(&request)) return;
+        chosen.assign(path, strnlen(path, sizeof(path)));
+    }
+
+    // The file is read and checked before anything changes: a bad file leaves the cabinet, the program's
+    // stored response and its name as they were.
+    std::vector<double> kept;
+    double fileRate = 0.0;
+    if (!cabinet::read_external_ir(chosen.c_str(), sampleRate_, n, kept, fileRate)) return;
+    std::vector<double> spectrum;
+    const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
+    if (!prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
+
+    ProgramRecord& record = programs_[currentProgram_];
+    // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.
+    if (static_cast<double>(record.irRate) != static_cast<double>(sampleRate_))
+        convertStoredIr(record, 1 - c, sampleRate_);
+    record.irRate = sampleRate_;
+    double* samples = storedSamples(record, c);
+    std::fill(samples, samples + kIrCapacity, 0.0);
+    std::copy(kept.begin(), kept.end(), samples);
+    storedLength(record, c) = static_cast<int32_t>(kept.size());
+    std::copy(spectrum.begin(), spectrum.end(), storedSpectrum(record, c));
+
+    cabinet_.clearBlock(c);
+    cabinet_.clearInputBlock();
+    std::copy(spectrum.begin(), spectrum.end(), cabinet_.externalSpectrum(c));
+    cabinet_.setReady(c, true);
+    if (sourceFlag_[c].load(std::memory_order_relaxed)) cabinet_.useExternal(c);
+
+    const size_t slash = chosen.find_last_of('/');
+    const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
+    vst::copyText(irName_[c], base.c_str(), kNameField - 1);
+    vst::copyText(storedName(record, c), base.c_str(), kNameField - 1);
+    setParameter(kIrSource1 + c, live(kIrSource1 + c));
+}
+
+}  // namespace tavik
