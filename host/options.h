@@ -1,0 +1,47 @@
+// The vsthost command line, parsed into one Options value. Parsing checks syntax only; what depends
+// on the plug-in (index and program ranges) is checked when the options are applied.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vsthost {
+
+enum class Command { Help, Info, Render, Bench, Validate, Demo };
+
+// One of the options that change the plug-in, applied in command-line order.
+struct Action {
+    enum class Kind { Program, Set, Load, OpenFile };
+    Kind kind = Kind::Set;
+    int32_t index = 0;  // program number or parameter index
+    float value = 0.0f;
+    std::string path;
+};
+
+struct Options {
+    Command command = Command::Help;
+    std::string plugin;
+    std::string input;
+    std::string output;  // render's OUT.wav, or demo's folder
+    std::optional<double> rate;
+    int32_t block = 512;
+    double seconds = 10.0;
+    int level = 3;
+    bool json = false;
+    bool quiet = false;
+    bool inPlace = false;
+    std::vector<Action> actions;
+    std::string savePath;
+};
+
+// Throws UsageError with one line on any malformed or unknown argument.
+Options parseOptions(const std::vector<std::string>& args);
+
+// Parses INDEX=VALUE; the value is a normalised parameter value in 0..1.
+Action parseSetting(const std::string& text);
+
+const char* usageText();
+
+}  // namespace vsthost

@@ -1,0 +1,111 @@
+// Test fixture, not product code: a tiny plug-in that keeps its state in a chunk.
+// The output is the input times parameter 0 (a gain) divided by 1 + the program number; parameter 2
+// asks the host's file selector for a path. Built with FAKE_FAULTY, parameter 1 at 0.5 or above makes
+// the output NaN, a 7-frame block is overrun, and a parameter value outside 0..1 aborts: faults for
+// vsthost to report. FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "vst/aeffect.h"
+
+namespace {
+
+struct Fake {
+    vst::AEffect effect{};
+    vst::AudioMasterCallback host;
+    float params[3] = {1.0f, 0.0f, 0.0f};
+    int32_t program = 0;
+    std::string path;   // the last file the host's selector answered
+    std::string chunk;  // what effGetChunk hands out: a kind letter, the gain, the path
+};
+
+Fake* self(vst::AEffect* e) { return static_cast<Fake*>(e->object); }
+
+void askForFile(Fake& f) {
+    vst::VstFileSelect select{};
+    select.command = vst::kVstFileLoad;
+    if (f.host(&f.effect, vst::audioMasterOpenFileSelector, 0, 0, &select, 0) && select.returnPath)
+        f.path = select.returnPath;
+    f.host(&f.effect, vst::audioMasterCloseFileSelector, 0, 0, &select, 0);
+}
+
+void setParameter(vst::AEffect* e, int32_t index, float value) {
+#ifdef FAKE_FAULTY
+    if (!(value >= 0.0f && value <= 1.0f)) std::abort();
+#endif
+    if (index < 0 || index > 2) return;
+    self(e)->params[index] = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;  // NaN too becomes 0
+    if (index == 2 && value > 0.5f) askForFile(*self(e));
+}
+
+float getParameter(vst::AEffect* e, int32_t index) { return index >= 0 && index <= 2 ? self(e)->params[index] : 0.0f; }
+
+void process(vst::AEffect* e, float** in, float** out, int32_t frames) {
+    const Fake& f = *self(e);
+    for (int c = 0; c < 2; ++c)
+        for (int32_t i = 0; i < frames; ++i)
+            out[c][i] = in[c][i] * f.params[0] / static_cast<float>(1 + f.program);
+#ifdef FAKE_FAULTY
+    if (f.params[1] >= 0.5f) out[0][0] = NAN;
+    if (frames == 7) out[1][7] = 0.0f;  // one sample past the block
+#endif
+}
+
+intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t index, intptr_t value, void* ptr, float) {
+    Fake& f = *self(e);
+    auto text = [ptr](const std::string& s) { std::strcpy(static_cast<char*>(ptr), s.c_str()); return 1; };
+    switch (op) {
+    case vst::effClose: delete &f; return 1;
+    case vst::effSetProgram: if (value >= 0 && value < 3) f.program = static_cast<int32_t>(value); return 0;
+    case vst::effGetProgram: return f.program;
+    case vst::effGetProgramName: return text("Prog" + std::to_string(f.program));
+    case vst::effGetProgramNameIndexed: return index >= 0 && index < 3 ? text("Prog" + std::to_string(index)) : 0;
+    case vst::effGetParamName: return index >= 0 && index < 3 ? text(index == 0 ? "Gain" : index == 1 ? "NaN" : "File") : 0;
+    case vst::effGetEffectName: return text("Fake");
+    case vst::effGetChunk:
+        f.chunk = std::string(index ? "P" : "B") + std::to_string(f.params[0]) + "|" + f.path;
+        *static_cast<void**>(ptr) = f.chunk.data();
+        return static_cast<intptr_t>(f.chunk.size());
+    case vst::effSetChunk: {
+        const std::string data(static_cast<const char*>(ptr), ptr ? static_cast<std::size_t>(value) : 0);
+        const auto bar = data.find('|');
+        if (data.size() < 2 || data[0] != (index ? 'P' : 'B') || bar == std::string::npos) return 0;
+        f.params[0] = std::strtof(data.c_str() + 1, nullptr);
+        f.path = data.substr(bar + 1);
+        return 1;
+    }
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vst::AudioMasterCallback host) {
+    if (!host || host(nullptr, vst::audioMasterVersion, 0, 0, nullptr, 0) == 0) return nullptr;
+#if FAKE_ENTRY == 1
+    return nullptr;
+#elif FAKE_ENTRY == 2
+    static vst::AEffect notAnEffect{};  // what a broken entry point might hand out
+    return &notAnEffect;
+#endif
+    auto* f = new Fake;
+    f->host = host;
+    vst::AEffect& e = f->effect;
+    e.magic = vst::kEffectMagic;
+    e.dispatcher = dispatch;
+    e.setParameter = setParameter;
+    e.getParameter = getParameter;
+    e.processReplacing = process;
+    e.numPrograms = 3;
+    e.numParams = 3;
+    e.numInputs = e.numOutputs = 2;
+    e.flags = vst::effFlagsCanReplacing | vst::effFlagsProgramChunks;
+    e.uniqueID = vst::fourCC("Fake");
+    e.version = 3;
+    e.object = f;
+    e.ioRatio = 1.0f;
+    return &e;
+}

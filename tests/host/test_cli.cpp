@@ -1,0 +1,163 @@
+// vsthost as a user runs it, on the fixture plug-ins: errors, rendering, presets, validation.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "host/audio_file.h"
+#include "host/presets.h"
+#include "vst/aeffect.h"
+#include "run_vsthost.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+std::vector<float> ramp(std::size_t n, float scale) {
+    std::vector<float> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = scale * std::sin(0.01f * static_cast<float>(i));
+    return v;
+}
+
+std::vector<std::vector<float>> readPlanar(const std::string& path) {
+    vsthost::AudioReader reader(path);
+    std::vector<float> interleaved(static_cast<std::size_t>(reader.frames() * reader.channels()));
+    reader.read(interleaved.data(), reader.frames());
+    std::vector<std::vector<float>> planar(static_cast<std::size_t>(reader.channels()));
+    for (std::size_t i = 0; i < interleaved.size(); ++i)
+        planar[i % planar.size()].push_back(interleaved[i]);
+    return planar;
+}
+
+void expectScaled(const std::vector<float>& out, const std::vector<float>& in, float gain, const char* what) {
+    ASSERT_EQ(out.size(), in.size()) << what;
+    for (std::size_t i = 0; i < in.size(); ++i)
+        ASSERT_FLOAT_EQ(out[i], in[i] * gain) << what << " at frame " << i;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string input = dir / "in.wav";
+    std::vector<float> signal = ramp(3000, 0.5f);
+    void SetUp() override { vsthost::writeWav(input, {signal}, kRate); }
+    RunResult run(const std::vector<std::string>& args) { return runVsthost(args, dir); }
+    RunResult render(std::vector<std::string> extra, const std::string& out = "out.wav") {
+        std::vector<std::string> args = {"render", FAKE_PLUGIN_PATH, input, dir / out, "--quiet", "--block", "256"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    }
+};
+
+void expectOneLineFailure(const RunResult& r, const std::string& mention, const std::string& what) {
+    EXPECT_NE(r.status, 0) << what;
+    EXPECT_EQ(r.errLines(), 1) << what << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("vsthost: ", 0), 0u) << what << ": " << r.err;
+    EXPECT_NE(r.err.find(mention), std::string::npos) << what << ": " << r.err;
+}
+
+}  // namespace
+
+TEST_F(Cli, FailuresGiveOneLineAndNonZeroStatus) {
+    const std::string text = dir / "notes.so";
+    std::ofstream(text) << "not a library\n";
+    expectOneLineFailure(run({"info", text}), "not a loadable plug-in", "text file");
+    expectOneLineFailure(run({"info", NO_ENTRY_PATH}), "neither VSTPluginMain nor main", "no entry point");
+    expectOneLineFailure(run({"info", NULL_ENTRY_PATH}), "returned no effect", "null effect");
+    expectOneLineFailure(run({"render", BAD_MAGIC_PATH, input, dir / "o.wav"}), "without the VST magic", "bad magic");
+    expectOneLineFailure(run({"validate", NO_ENTRY_PATH}), "neither VSTPluginMain nor main", "validate, no entry point");
+    expectOneLineFailure(run({"info", dir / "missing.so"}), "cannot open plug-in", "missing plug-in");
+    expectOneLineFailure(run({"render", FAKE_PLUGIN_PATH, dir / "missing.wav", dir / "o.wav"}), "cannot read input",
+                         "missing input");
+    expectOneLineFailure(render({"--set", "1"}), "INDEX=VALUE", "--set without =");
+    expectOneLineFailure(render({"--set", "1=loud"}), "not a number", "--set value");
+    expectOneLineFailure(render({"--set", "3=0.5"}), "out of range", "--set index past the 3 parameters");
+    expectOneLineFailure(render({"--program", "3"}), "out of range", "--program past the 3 programs");
+    expectOneLineFailure(render({"--wobble"}), "unknown option", "unknown option");
+    expectOneLineFailure(render({"--rate", "48000"}), "does not resample", "rate unlike the file's");
+    expectOneLineFailure(run({"render", FAKE_PLUGIN_PATH, input, input}), "is the input", "output over input");
+    expectOneLineFailure(run({"render", FAULTY_PLUGIN_PATH, input, dir / "o.wav", "--set", "1=1"}), "non-finite",
+                         "NaN output");
+    expectOneLineFailure(render({"--open-file", input}), "did not ask for a file", "file nobody asked for");
+    expectOneLineFailure(render({"--open-file", dir / "none.wav", "--set", "2=1"}), "cannot read --open-file",
+                         "unreadable --open-file");
+}
+
+TEST_F(Cli, InfoJsonDescribesThePlugin) {
+    const RunResult r = run({"info", FAKE_PLUGIN_PATH, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* expected : {"\"name\": \"Fake\"", "\"uniqueID\": \"Fake\"", "\"version\": 3", "\"numParams\": 3",
+                                 "\"flags\": [\"effFlagsCanReplacing\", \"effFlagsProgramChunks\"]",
+                                 "{\"index\": 0, \"name\": \"Gain\", \"label\": \"\", \"display\": \"\", \"value\": 1}",
+                                 "\"programs\": [\"Prog0\", \"Prog1\", \"Prog2\"]"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << " in " << r.out;
+}
+
+TEST_F(Cli, RenderMapsChannelsAndMatchesInPlace) {
+    ASSERT_EQ(render({"--set", "0=0.25"}).status, 0);
+    auto out = readPlanar(dir / "out.wav");
+    ASSERT_EQ(out.size(), 2u);  // the plug-in's output count
+    expectScaled(out[0], signal, 0.25f, "mono input, left");
+    expectScaled(out[1], signal, 0.25f, "mono input, right");
+
+    ASSERT_EQ(render({"--set", "0=0.25", "--in-place"}, "inplace.wav").status, 0);
+    EXPECT_EQ(readPlanar(dir / "inplace.wav"), out);
+
+    // Three channels in: the third is dropped, the first two reach the plug-in's two inputs.
+    const auto second = ramp(3000, -0.3f), third = ramp(3000, 0.9f);
+    vsthost::writeWav(input, {signal, second, third}, kRate);
+    ASSERT_EQ(render({"--set", "0=0.5"}).status, 0);
+    out = readPlanar(dir / "out.wav");
+    expectScaled(out[0], signal, 0.5f, "three channels, left");
+    expectScaled(out[1], second, 0.5f, "three channels, right");
+}
+
+TEST_F(Cli, PresetsRoundTripThroughFiles) {
+    ASSERT_EQ(render({"--set", "0=0.25", "--save", dir / "p.fxp"}).status, 0);
+    ASSERT_EQ(render({"--load", dir / "p.fxp"}, "loaded.wav").status, 0);
+    expectScaled(readPlanar(dir / "loaded.wav")[0], signal, 0.25f, "program file");
+
+    // A bank remembers its current program (the fixture divides by 1 + program).
+    ASSERT_EQ(render({"--program", "1", "--set", "0=0.5", "--save", dir / "b.fxb"}).status, 0);
+    ASSERT_EQ(render({"--load", dir / "b.fxb"}, "bank.wav").status, 0);
+    expectScaled(readPlanar(dir / "bank.wav")[0], signal, 0.25f, "bank file");
+
+    const std::string bank = readText(dir / "b.fxb");
+    EXPECT_EQ(bank.substr(0, 4), "CcnK");
+    EXPECT_EQ(bank.substr(8, 4), "FPCh");
+    EXPECT_EQ(bank.substr(16, 4), "Fake");
+
+    // A file for another plug-in is refused.
+    vsthost::fx::File other = vsthost::fx::decode(std::vector<uint8_t>(bank.begin(), bank.end()));
+    other.fxID = vst::fourCC("Othr");
+    const auto bytes = vsthost::fx::encode(other);
+    std::ofstream(dir / "other.fxb", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                             static_cast<std::streamsize>(bytes.size()));
+    expectOneLineFailure(render({"--load", dir / "other.fxb"}), "is for plug-in 'Othr', not 'Fake'", "foreign preset");
+}
+
+TEST_F(Cli, OpenFileAnswersThePluginsFileSelector) {
+    ASSERT_EQ(render({"--open-file", input, "--set", "2=1", "--save", dir / "p.fxp"}).status, 0);
+    EXPECT_NE(readText(dir / "p.fxp").find(input), std::string::npos) << "the plug-in got the queued path";
+}
+
+TEST_F(Cli, BenchReportsCpuPerAudioSecond) {
+    const RunResult r = run({"bench", FAKE_PLUGIN_PATH, "--seconds", "0.5", "--json", "--quiet"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* key : {"\"cpuPerAudioSecond\": ", "\"realTimeFactor\": ", "\"nsPerSample\": ", "\"frames\": 22050"})
+        EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
+}
+
+TEST_F(Cli, ValidatePassesASoundPluginAndReportsACrash) {
+    const RunResult good = run({"validate", FAKE_PLUGIN_PATH, "--level", "2"});
+    EXPECT_EQ(good.status, 0) << good.out;
+    EXPECT_NE(good.out.find("validate: 10 passed, 0 failed"), std::string::npos) << good.out;
+
+    const RunResult bad = run({"validate", FAULTY_PLUGIN_PATH, "--level", "1"});
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.out.find("FAIL parameter-sweep"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("crashed with SIGABRT while setParameter(0, -1)"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("wrote past the end of a 7-frame block at 44100 Hz (output 1)"),
+              std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("PASS lifecycle"), std::string::npos) << "the run goes on after a crash: " << bad.out;
+}
