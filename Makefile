@@ -30,14 +30,14 @@ test-asan: deps
 
 # Thread sanitizer over the tests that run the audio thread against another thread.
 test-tsan: deps
-	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_SANITIZE=thread
-	cmake --build build-tsan -j $(JOBS)
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_SANITIZE=thread -DTAVIK_HOST=OFF
+	cmake --build build-tsan -j $(JOBS) --target test_amp_threads test_cabinet test_preamp_threads test_shell_threads
 	cd build-tsan && ctest --output-on-failure -L threads
 
 # Coverage-guided fuzzing of everything that reads outside data, each target bounded in time.
 test-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAVIK_FUZZ=ON -DTAVIK_TESTS=OFF
-	cmake --build build-fuzz -j $(JOBS)
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAVIK_FUZZ=ON -DTAVIK_TESTS=OFF -DTAVIK_HOST=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
 	@set -e; for f in build-fuzz/fuzz_*; do \
 	  [ -x "$$f" ] || continue; echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  work=$$(mktemp -d); \
