@@ -41,8 +41,8 @@ test-fuzz: deps
 	@set -e; for f in build-fuzz/fuzz_*; do \
 	  [ -x "$$f" ] || continue; echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  work=$$(mktemp -d); \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 $$work fuzz/corpus-$$(basename $$f) > $$work.log 2>&1 \
-	    || { tail -n 40 $$work.log; exit 1; }; tail -n 2 $$work.log; rm -rf $$work $$work.log; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -artifact_prefix=$$work/ $$work fuzz/corpus-$$(basename $$f) > $$work.log 2>&1 \
+	    || { tail -n 40 $$work.log; echo "failing input kept in $$work"; exit 1; }; tail -n 2 $$work.log; rm -rf $$work $$work.log; \
 	done
 
 bench: deps

@@ -20,11 +20,18 @@ double* storedSpectrum(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1
 int32_t& storedLength(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Length : r.ir2Length; }
 char* storedName(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Name : r.ir2Name; }
 
-bool allFinite(const double* v, int count) noexcept {
+// Whether every value is a number of at most `limit` in magnitude. Stored samples and spectra come from
+// the host's project file and may be damaged; values beyond these limits would overflow the convolution.
+bool allWithin(const double* v, int count, double limit) noexcept {
     for (int i = 0; i < count; ++i)
-        if (!std::isfinite(v[i])) return false;
+        if (!(std::fabs(v[i]) <= limit)) return false;
     return true;
 }
+
+// A prepared spectrum is normalised to a largest bin magnitude of 1, so no slot exceeds 1.
+constexpr double kSpectrumLimit = 1.0 + 1e-9;
+// Samples of any real impulse response are far below this; the transform of larger ones could overflow.
+constexpr double kSampleLimit = 1e12;
 
 void fillText(char* dest, size_t size, const char* text) noexcept {
     std::strncpy(dest, text, size - 1);
@@ -45,6 +52,8 @@ bool Tavik::prepareSpectrum(const double* samples, int count, cabinet::HighBandR
     if (samples) std::copy(samples, samples + used, time.begin());
     cabinet::prepare_ir_spectrum(*fft, time.data(), sampleRate_, rule, magnitude.data(), tangent.data(),
                                  spectrum.data());
+    // Whatever went in, nothing but a usable spectrum reaches a cabinet.
+    if (!allWithin(spectrum.data(), n, kSpectrumLimit)) std::fill(spectrum.begin(), spectrum.end(), 0.0);
     return true;
 }
 
@@ -54,9 +63,10 @@ void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
     const int length = std::clamp<int32_t>(storedLength(record, c), 0, kIrCapacity);
     double* samples = storedSamples(record, c);
     std::vector<double> converted;
-    // Samples that are not numbers, or a rate that is not one, leave nothing worth keeping.
-    if (std::isfinite(from) && from > 0.0 && allFinite(samples, length)) {
+    // Damaged samples, or a rate that is not one, leave nothing worth keeping.
+    if (std::isfinite(from) && from > 0.0 && allWithin(samples, length, kSampleLimit)) {
         converted = cabinet::resample_ir(samples, length, rate, from, n / 2);
+        if (!allWithin(converted.data(), static_cast<int>(converted.size()), kSampleLimit)) converted.clear();
         if (length >= 2) {
             const double exact = std::ceil((length - 1) / (from + 1e-20) * rate);
             const size_t limit = static_cast<size_t>(std::min(exact, static_cast<double>(n / 2)));
@@ -86,7 +96,7 @@ void Tavik::restoreExternalIrs() {
     for (int c = 0; c < 2; ++c) {
         double* external = cabinet_.externalSpectrum(c);
         const double* stored = storedSpectrum(record, c);
-        if (rateUsable && allFinite(stored, n))
+        if (rateUsable && allWithin(stored, n, kSpectrumLimit))
             std::copy(stored, stored + n, external);
         else
             std::fill(external, external + n, 0.0);

@@ -198,7 +198,13 @@ TEST(Programs, DamagedChunksAreAppliedSafely) {
                 records[p].values[tavik::recordSlot(tavik::kIrSource2)] = round == 5 ? NAN : 1e30f;
                 records[p].ir2Samples[5] = round == 3 ? INFINITY : NAN;
                 records[p].ir2Spectrum[3] = NAN;
-                records[p].channelMemory[0] = NAN;
+                records[p].ir1Spectrum[7] = round == 5 ? 1e300 : -1e30;  // finite, but no prepared spectrum
+                records[p].ir1Samples[2] = 1e300;
+                for (int32_t on : {tavik::kCab1On, tavik::kCab2On, tavik::kVolume1, tavik::kVolume2})
+                    records[p].values[tavik::recordSlot(on)] = 1.0f;
+                for (double& m : records[p].channelMemory) m = 0.5;
+                records[p].channelMemory[25] = NAN;
+                std::memcpy(records[p].ir1Name, "damaged.wav", 12);
                 records[p].values[0] = -INFINITY;
             }
         }
@@ -216,6 +222,34 @@ TEST(Programs, DamagedChunksAreAppliedSafely) {
             for (float s : out) ASSERT_TRUE(std::isfinite(s)) << "round " << round << " program " << p;
         }
     }
+}
+
+TEST(Programs, StoredSpectrumBeyondAPreparedOneIsSilence) {
+    // Finite but impossible values (a prepared spectrum never exceeds 1) from a damaged project would
+    // overflow the convolution; the cabinet plays silence instead, and the other one plays on.
+    auto t = make();
+    void* data = nullptr;
+    t->getChunk(&data, true);
+    std::vector<unsigned char> bytes(static_cast<unsigned char*>(data),
+                                     static_cast<unsigned char*>(data) + tavik::kProgramChunkSize);
+    auto* record = reinterpret_cast<tavik::ProgramRecord*>(bytes.data());
+    std::memcpy(record->ir1Name, "damaged.wav", 12);
+    record->ir1Spectrum[0] = 0.5;
+    record->ir1Spectrum[7] = 1e300;
+    record->values[tavik::recordSlot(tavik::kIrSource1)] = 1.0f;
+    ASSERT_EQ(t->setChunk(bytes.data(), tavik::kProgramChunkSize, true), 1);
+    auto out = render(*t, 4096);
+    for (float s : out) ASSERT_TRUE(std::isfinite(s));
+    EXPECT_EQ(energy(out, 0), 0.0) << "cabinet 1 (left) is silent";
+    EXPECT_GT(energy(out, 1), 1e-6) << "cabinet 2 (right) plays its built-in response";
+
+    // A rate too small to invert (a denormal float) cannot bring sane samples to the host rate.
+    record->irRate = 1e-45f;
+    record->ir1Length = 300;
+    for (int i = 0; i < 300; ++i) record->ir1Samples[i] = 0.5 * std::cos(0.1 * i);
+    ASSERT_EQ(t->setChunk(bytes.data(), tavik::kProgramChunkSize, true), 1);
+    out = render(*t, 4096);
+    for (float s : out) ASSERT_TRUE(std::isfinite(s));
 }
 
 }  // namespace
