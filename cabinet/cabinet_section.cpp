@@ -17,7 +17,8 @@ void zero(std::vector<double>& v) noexcept { std::fill(v.begin(), v.end(), 0.0);
 
 }  // namespace
 
-CabinetSection::CabinetSection() : ffts_(std::make_unique<RealFftPair>())
+CabinetSection::CabinetSection()
+    : ffts_(std::make_unique<RealFftPair>()), preparationFfts_(std::make_unique<RealFftPair>())
 {
     mix_[1].pan.store(1.0f, kRelaxed);
 }
@@ -252,17 +253,33 @@ void CabinetSection::clearForProgramChange() noexcept
     }
 }
 
+bool CabinetSection::prepareSpectrum(const double* samples, int count, HighBandRule rule,
+                                     std::vector<double>& spectrum)
+{
+    RealFft* fft = preparationFfts_->pick(n_);
+    if (fft == nullptr) return false;
+    const auto n = static_cast<std::size_t>(n_);
+    std::vector<double> time(n, 0.0), magnitude(n), tangent(n);
+    spectrum.assign(n, 0.0);
+    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
+    const int used = std::clamp(count, 0, n_ / 2 + 1);
+    if (samples != nullptr) std::copy(samples, samples + used, time.begin());
+    prepare_ir_spectrum(*fft, time.data(), fs_, rule, magnitude.data(), tangent.data(), spectrum.data());
+    if (!is_prepared_spectrum(spectrum.data(), n_)) zero(spectrum);
+    return true;
+}
+
 bool CabinetSection::prepareExternal(int c, const double* samples, int count, HighBandRule rule) noexcept
 {
     if (!validCabinet(c) || !hasBuffers()) return false;
-    CabinetConvolver& cab = cab_[c];
-    zero(cab.time);
-    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
-    const int used = std::clamp(count, 0, n_ / 2 + 1);
-    if (samples != nullptr) std::copy(samples, samples + used, cab.time.begin());
-    prepare_ir_spectrum(*fft(), cab.time.data(), fs_, rule, cab.magnitude.data(), cab.tangent.data(),
-                        cab.external.data());
-    return true;
+    try {
+        std::vector<double> spectrum;
+        prepareSpectrum(samples, count, rule, spectrum);
+        std::copy(spectrum.begin(), spectrum.end(), cab_[c].external.begin());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // ---- state ----

@@ -58,9 +58,13 @@ public:
     // What a program switch clears: the input block and its spectrum, products, results, delay lines and
     // external spectra, then time buffers, active spectra, overlaps, output blocks and preparation scratch.
     void clearForProgramChange() noexcept;
-    // Clears the cabinet's time buffer, copies up to N/2 + 1 `samples` into it and prepares it into the
-    // cabinet's external spectrum with `rule` at the current rate. Does not touch ready or active.
-    // False when no buffers exist yet or the index is invalid.
+    // Prepares up to N/2 + 1 `samples` (zero-padded to N) into `spectrum` (N doubles) with `rule` at the
+    // current rate. Uses transforms of its own, not the audio thread's, so it may run while audio plays.
+    // Anything but a usable spectrum (e.g. from damaged samples) comes out as silence. False when no
+    // buffers exist yet. Allocates.
+    bool prepareSpectrum(const double* samples, int count, HighBandRule rule, std::vector<double>& spectrum);
+    // The same into the cabinet's external spectrum. Does not touch ready or active. False when no buffers
+    // exist yet or the index is invalid.
     bool prepareExternal(int cabinet, const double* samples, int count, HighBandRule rule) noexcept;
 
     // ---- state ----
@@ -106,6 +110,8 @@ private:
     int delayLengthFor(double value) const noexcept;
 
     std::unique_ptr<RealFftPair> ffts_;  // 2048 and 4096 points, for the object's whole life
+    // Transforms for preparing spectra off the audio thread: a transform's work buffer serves one caller.
+    std::unique_ptr<RealFftPair> preparationFfts_;
     std::array<CabinetConvolver, kCabinetCount> cab_;
     std::array<Mix, kCabinetCount> mix_;
     std::vector<double> x_;   // input block: slots 0..B-1 current block, B..N-1 always 0

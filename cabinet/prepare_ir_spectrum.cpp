@@ -63,4 +63,11 @@ void shape_ir_spectrum(const double* s, int n, double fs, HighBandRule rule, dou
     }
 }
 
+bool is_prepared_spectrum(const double* spectrum, int n) noexcept
+{
+    for (int i = 0; i < n; ++i)
+        if (!(std::fabs(spectrum[i]) <= 1.0 + 1e-9)) return false;
+    return true;
+}
+
 }  // namespace cabinet

@@ -18,6 +18,10 @@ enum class HighBandRule {
 void prepare_ir_spectrum(RealFft& fft, const double* time, double fs, HighBandRule rule, double* magnitude,
                          double* tangent, double* out) noexcept;
 
+// Whether n values can be a prepared spectrum: its largest bin magnitude is 1, so no slot exceeds 1 (a
+// little rounding allowed). Stored spectra from a damaged project are checked with this before use.
+bool is_prepared_spectrum(const double* spectrum, int n) noexcept;
+
 // The same from an existing forward spectrum of length n: scales it so that its largest bin magnitude is 1
 // (the magnitude / phase-tangent form, guarded by 1e-20 so an all-zero spectrum stays all zero), attenuates
 // the Nyquist bin and the high band of `rule`. `spectrum` and `out` may be the same array.

@@ -20,16 +20,14 @@ double* storedSpectrum(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1
 int32_t& storedLength(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Length : r.ir2Length; }
 char* storedName(ProgramRecord& r, int c) noexcept { return c == 0 ? r.ir1Name : r.ir2Name; }
 
-// Whether every value is a number of at most `limit` in magnitude. Stored samples and spectra come from
-// the host's project file and may be damaged; values beyond these limits would overflow the convolution.
+// Whether every value is a number of at most `limit` in magnitude. Stored samples come from the host's
+// project file and may be damaged; values beyond the limit would overflow the transforms.
 bool allWithin(const double* v, int count, double limit) noexcept {
     for (int i = 0; i < count; ++i)
         if (!(std::fabs(v[i]) <= limit)) return false;
     return true;
 }
 
-// A prepared spectrum is normalised to a largest bin magnitude of 1, so no slot exceeds 1.
-constexpr double kSpectrumLimit = 1.0 + 1e-9;
 // Samples of any real impulse response are far below this; the transform of larger ones could overflow.
 constexpr double kSampleLimit = 1e12;
 
@@ -39,23 +37,6 @@ void fillText(char* dest, size_t size, const char* text) noexcept {
 }
 
 }  // namespace
-
-bool Tavik::prepareSpectrum(const double* samples, int count, cabinet::HighBandRule rule,
-                            std::vector<double>& spectrum) {
-    const int n = cabinet_.fftSize();
-    cabinet::RealFft* fft = preparationFfts_.pick(n);
-    if (!fft) return false;
-    std::vector<double> time(static_cast<size_t>(n), 0.0), magnitude(time.size()), tangent(time.size());
-    spectrum.assign(time.size(), 0.0);
-    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
-    const int used = std::clamp(count, 0, n / 2 + 1);
-    if (samples) std::copy(samples, samples + used, time.begin());
-    cabinet::prepare_ir_spectrum(*fft, time.data(), sampleRate_, rule, magnitude.data(), tangent.data(),
-                                 spectrum.data());
-    // Whatever went in, nothing but a usable spectrum reaches a cabinet.
-    if (!allWithin(spectrum.data(), n, kSpectrumLimit)) std::fill(spectrum.begin(), spectrum.end(), 0.0);
-    return true;
-}
 
 void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
     const int n = cabinet_.fftSize();
@@ -74,7 +55,8 @@ void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
         }
     }
     std::vector<double> spectrum;
-    prepareSpectrum(converted.data(), static_cast<int>(converted.size()), cabinet::HighBandRule::Above11k, spectrum);
+    cabinet_.prepareSpectrum(converted.data(), static_cast<int>(converted.size()), cabinet::HighBandRule::Above11k,
+                             spectrum);
     std::fill(samples, samples + kIrCapacity, 0.0);
     std::copy(converted.begin(), converted.end(), samples);
     storedLength(record, c) = static_cast<int32_t>(converted.size());
@@ -96,7 +78,7 @@ void Tavik::restoreExternalIrs() {
     for (int c = 0; c < 2; ++c) {
         double* external = cabinet_.externalSpectrum(c);
         const double* stored = storedSpectrum(record, c);
-        if (rateUsable && allWithin(stored, n, kSpectrumLimit))
+        if (rateUsable && cabinet::is_prepared_spectrum(stored, n))
             std::copy(stored, stored + n, external);
         else
             std::fill(external, external + n, 0.0);
@@ -145,7 +127,7 @@ void Tavik::loadExternalIr(int c) {
     if (!cabinet::read_external_ir(chosen.c_str(), sampleRate_, n, kept, fileRate)) return;
     std::vector<double> spectrum;
     const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
-    if (!prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
+    if (!cabinet_.prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
 
     ProgramRecord& record = programs_[currentProgram_];
     // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.

@@ -13,7 +13,6 @@
 #include "amp/full_stack_amp.h"
 #include "cabinet/cabinet_section.h"
 #include "cabinet/prepare_ir_spectrum.h"
-#include "cabinet/real_fft.h"
 #include "shell/program_record.h"
 #include "vst/audio_effect.h"
 
@@ -69,8 +68,6 @@ private:
     void restoreExternalIrs();
     // The record's impulse response of one cabinet, brought from the record's rate to `rate`.
     void convertStoredIr(ProgramRecord& record, int cabinet, double rate);
-    // Prepares `count` samples at the host rate into `spectrum` (N doubles) with the given rule.
-    bool prepareSpectrum(const double* samples, int count, cabinet::HighBandRule rule, std::vector<double>& spectrum);
 
     amp::FullStackAmp amp_;
     // A new amp design (sample rate or quality change) reaches the audio thread through this buffer and
@@ -80,9 +77,6 @@ private:
     std::mutex ampDesignWriter_;
 
     cabinet::CabinetSection cabinet_;
-    // Impulse-response preparation off the audio thread has transforms of its own: the cabinets'
-    // transforms keep a work buffer that the audio thread uses.
-    cabinet::RealFftPair preparationFfts_;
     std::atomic<int> sourceFlag_[2] = {0, 0};
     // True while a program switch replays its stored values.
     bool applyingProgram_ = false;
