@@ -11,6 +11,11 @@
 int main(int argc, char** argv) {
     using namespace vsthost;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        // Called without a command: say how to use it, and do not count it as success.
+        std::fputs(usageText(), stderr);
+        return 2;
+    }
     try {
         const Options options = parseOptions(args);
         separateResults();

@@ -81,6 +81,10 @@ TEST_F(Cli, FailuresGiveOneLineAndNonZeroStatus) {
     expectOneLineFailure(render({"--open-file", input}), "did not ask for a file", "file nobody asked for");
     expectOneLineFailure(render({"--open-file", dir / "none.wav", "--set", "2=1"}), "cannot read --open-file",
                          "unreadable --open-file");
+    const RunResult bare = run({});
+    EXPECT_EQ(bare.status, 2) << "no command is no success";
+    EXPECT_NE(bare.err.find("usage"), std::string::npos);
+    EXPECT_EQ(run({"--help"}).status, 0);
 }
 
 TEST_F(Cli, InfoJsonDescribesThePlugin) {
