@@ -324,21 +324,6 @@ double* CabinetSection::externalSpectrum(int c) noexcept
     return validCabinet(c) ? dataOrNull(cab_[c].external) : nullptr;
 }
 
-double* CabinetSection::timeBuffer(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].time) : nullptr;
-}
-
-double* CabinetSection::magnitudeScratch(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].magnitude) : nullptr;
-}
-
-double* CabinetSection::tangentScratch(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].tangent) : nullptr;
-}
-
 const double* CabinetSection::overlap(int c) const noexcept
 {
     return validCabinet(c) ? dataOrNull(cab_[c].overlap) : nullptr;

@@ -82,9 +82,6 @@ public:
     double* activeSpectrum(int cabinet) noexcept;
     double* internalSpectrum(int cabinet) noexcept;
     double* externalSpectrum(int cabinet) noexcept;
-    double* timeBuffer(int cabinet) noexcept;
-    double* magnitudeScratch(int cabinet) noexcept;
-    double* tangentScratch(int cabinet) noexcept;
     const double* overlap(int cabinet) const noexcept;
     const double* outputBlock(int cabinet) const noexcept;
 
