@@ -31,6 +31,13 @@ public:
     // Reader: the value taken by the last successful fetch (a default T before any).
     const T& front() const noexcept { return slots_[front_]; }
 
+    // Before the buffer is shared: every slot becomes a copy of `value` (e.g. buffers of the right size,
+    // so that later writes into back() allocate nothing).
+    void fill(const T& value)
+    {
+        for (T& slot : slots_) slot = value;
+    }
+
 private:
     static constexpr unsigned kIndex = 3u;
     static constexpr unsigned kFresh = 4u;

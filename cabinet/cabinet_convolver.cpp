@@ -13,24 +13,7 @@ CabinetConvolver::CabinetConvolver()
 void CabinetConvolver::allocate(int n)
 {
     const auto size = static_cast<std::size_t>(n);
-    for (std::vector<double>* v : {&active, &internal, &external, &product, &result, &overlap, &output, &time,
-                                   &magnitude, &tangent}) {
-        v->assign(size, 0.0);
-    }
-}
-
-void CabinetConvolver::swapBuffers(CabinetConvolver& other) noexcept
-{
-    active.swap(other.active);
-    internal.swap(other.internal);
-    external.swap(other.external);
-    product.swap(other.product);
-    result.swap(other.result);
-    overlap.swap(other.overlap);
-    output.swap(other.output);
-    time.swap(other.time);
-    magnitude.swap(other.magnitude);
-    tangent.swap(other.tangent);
+    for (std::vector<double>* v : {&internal, &product, &result, &overlap, &output}) v->assign(size, 0.0);
 }
 
 void CabinetConvolver::clearBlock() noexcept
@@ -40,13 +23,13 @@ void CabinetConvolver::clearBlock() noexcept
 }
 
 template <class Fft>
-void CabinetConvolver::convolve(Fft& fft, const double* xf, int b, double lowpassHz, double highpassHz,
-                                double fs) noexcept
+void CabinetConvolver::convolve(Fft& fft, const double* xf, const double* kernel, int b, double lowpassHz,
+                                double highpassHz, double fs) noexcept
 {
     constexpr int n = Fft::kSize;
     constexpr int half = n / 2;
     double* pr = product.data();
-    const double* sp = active.data();
+    const double* sp = kernel;
     pr[0] = xf[0] * sp[0];
     pr[half] = xf[half] * sp[half];
     for (int k = 1; k < half; ++k) {
@@ -77,7 +60,9 @@ void CabinetConvolver::silence(int b) noexcept
     std::fill(overlap.begin(), overlap.begin() + std::max(n - b, 0), 0.0);
 }
 
-template void CabinetConvolver::convolve(RealFft2048&, const double*, int, double, double, double) noexcept;
-template void CabinetConvolver::convolve(RealFft4096&, const double*, int, double, double, double) noexcept;
+template void CabinetConvolver::convolve(RealFft2048&, const double*, const double*, int, double, double,
+                                         double) noexcept;
+template void CabinetConvolver::convolve(RealFft4096&, const double*, const double*, int, double, double,
+                                         double) noexcept;
 
 }  // namespace cabinet

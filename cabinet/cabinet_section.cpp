@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 
+#include "amp/design_handover.h"
+#include "amp/output_limit.h"
 #include "cabinet/builtin_irs.h"
+#include "cabinet/cabinet_convolver.h"
 
 namespace cabinet {
 namespace {
@@ -15,7 +19,69 @@ constexpr double kHighRate = 50000.0;
 
 void zero(std::vector<double>& v) noexcept { std::fill(v.begin(), v.end(), 0.0); }
 
+// What the writer side hands to the audio side: both external spectra, whether each may play, and counters
+// that say what changed.
+struct ExternalKernels {
+    std::array<std::vector<double>, kCabinetCount> spectrum;
+    std::array<bool, kCabinetCount> playable{};
+    std::array<unsigned, kCabinetCount> generation{};
+    unsigned clearSerial = 0;
+};
+
+struct DelayLine {
+    std::vector<double> line;  // max(D, 1) samples
+    int readPosition = 0;
+    int length = 0;
+    double smoothed = 0.0;  // the 0..1 value the length follows
+};
+
+int delayLengthFor(double value, int d) noexcept
+{
+    const double samples = value * static_cast<double>(d);
+    if (!(samples > 0.0)) return 0;
+    if (samples >= static_cast<double>(d)) return d;
+    return static_cast<int>(samples);
+}
+
+double unitOrZero(double v) noexcept { return v >= 0.0 ? std::min(v, 1.0) : 0.0; }
+
 }  // namespace
+
+struct CabinetSection::Engine {
+    int n = 0;
+    int b = 0;
+    int d = 0;
+    double fs = 0.0;
+
+    // ---- audio side ----
+    int p = 0;
+    std::vector<double> x;   // input block: slots 0..B-1 current block, B..N-1 always 0
+    std::vector<double> xf;  // its spectrum
+    std::array<CabinetConvolver, kCabinetCount> cab;
+    std::array<DelayLine, kCabinetCount> delay;
+    std::array<const double*, kCabinetCount> active{};  // the kernel each cabinet multiplies with
+    std::array<uint64_t, kCabinetCount> kernelId{};     // 0: built-in; odd: external of a generation
+    std::array<bool, kCabinetCount> running{};
+    unsigned adoptedClear = 0;
+    unsigned adoptedSnap = 0;
+
+    // ---- handover, and the writer side's copy of what it last published ----
+    amp::TripleBuffer<ExternalKernels> externals;
+    ExternalKernels published;
+
+    // Everything the audio side holds of the signal goes back to zero (not the filters or the position).
+    void clearSignal() noexcept
+    {
+        zero(x);
+        zero(xf);
+        for (CabinetConvolver& c : cab) {
+            zero(c.product);
+            zero(c.result);
+            c.clearBlock();
+        }
+        for (DelayLine& l : delay) zero(l.line);
+    }
+};
 
 CabinetSection::CabinetSection()
     : ffts_(std::make_unique<RealFftPair>()), preparationFfts_(std::make_unique<RealFftPair>())
@@ -23,98 +89,132 @@ CabinetSection::CabinetSection()
     mix_[1].pan.store(1.0f, kRelaxed);
 }
 
-bool CabinetSection::setSampleRate(double fs) noexcept
+CabinetSection::~CabinetSection() = default;
+
+void CabinetSection::EngineDeleter::operator()(Engine* engine) const noexcept { delete engine; }
+
+// ---- sample rate ----
+
+CabinetSection::EnginePtr CabinetSection::buildEngine(double fs)
+{
+    if (!std::isfinite(fs) || fs <= 0.0) return nullptr;
+    const double delaySamples = fs * 0.005;
+    if (!(delaySamples < 1e9)) return nullptr;  // beyond any audio rate; the lines would not fit in memory
+    try {
+        EnginePtr e(new Engine());
+        e->n = fs < kHighRate ? RealFft2048::kSize : RealFft4096::kSize;
+        e->b = fs < kHighRate ? 200 : 400;
+        e->d = static_cast<int>(delaySamples);
+        e->fs = fs;
+        const auto n = static_cast<std::size_t>(e->n);
+        e->x.assign(n, 0.0);
+        e->xf.assign(n, 0.0);
+        std::vector<double> time(n), magnitude(n), tangent(n);
+        RealFft& fft = *preparationFfts_->pick(e->n);
+        for (int c = 0; c < kCabinetCount; ++c) {
+            CabinetConvolver& cab = e->cab[c];
+            cab.allocate(e->n);
+            std::fill(time.begin(), time.end(), 0.0);
+            fill_builtin_ir(c, fs, time.data(), e->n);
+            prepare_ir_spectrum(fft, time.data(), fs, HighBandRule::Above11k, magnitude.data(), tangent.data(),
+                                cab.internal.data());
+            e->active[c] = cab.internal.data();
+            DelayLine& line = e->delay[c];
+            line.line.assign(static_cast<std::size_t>(std::max(e->d, 1)), 0.0);
+            line.smoothed = unitOrZero(mix_[c].delayTarget.load(kRelaxed));
+            line.length = delayLengthFor(line.smoothed, e->d);
+        }
+        e->adoptedSnap = delaySnap_.load(std::memory_order_acquire);
+        for (std::vector<double>& s : e->published.spectrum) s.assign(n, 0.0);
+        e->externals.fill(e->published);
+        return e;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const std::length_error&) {
+        return nullptr;
+    }
+}
+
+CabinetSection::EnginePtr CabinetSection::install(EnginePtr engine) noexcept
+{
+    engine_.swap(engine);
+    return engine;
+}
+
+bool CabinetSection::setSampleRate(double fs)
 {
     if (!std::isfinite(fs) || fs <= 0.0) return false;
-    for (CabinetConvolver& c : cab_) {
-        c.lowpass.reset();
-        c.highpass.reset();
-    }
-    if (fs == previousRate_) return true;
-
-    const int n = fs < kHighRate ? RealFft2048::kSize : RealFft4096::kSize;
-    const int b = fs < kHighRate ? 200 : 400;
-    const double delaySamples = fs * 0.005;
-    if (!(delaySamples < 1e9)) return false;  // beyond any audio rate; the lines would not fit in memory
-    const int d = static_cast<int>(delaySamples);
-
-    // Everything new is built aside first, so a failed allocation leaves the running state as it was.
-    try {
-        std::array<CabinetConvolver, kCabinetCount> fresh;
-        RealFft& fft = *ffts_->pick(n);
-        for (int c = 0; c < kCabinetCount; ++c) {
-            CabinetConvolver& f = fresh[c];
-            f.allocate(n);
-            fill_builtin_ir(c, fs, f.time.data(), n);
-            prepare_ir_spectrum(fft, f.time.data(), fs, HighBandRule::Above11k, f.magnitude.data(),
-                                f.tangent.data(), f.internal.data());
-            f.active = f.internal;
-        }
-        std::vector<double> x(static_cast<std::size_t>(n), 0.0);
-        std::vector<double> xf(static_cast<std::size_t>(n), 0.0);
-        std::array<std::vector<double>, kCabinetCount> lines;
-        for (auto& line : lines) line.assign(static_cast<std::size_t>(std::max(d, 1)), 0.0);
-
-        for (int c = 0; c < kCabinetCount; ++c) {
-            cab_[c].swapBuffers(fresh[c]);
-            cab_[c].ready.store(1, kRelaxed);
-            mix_[c].line.swap(lines[c]);
-            mix_[c].readPosition = 0;
-        }
-        x_.swap(x);
-        xf_.swap(xf);
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    n_ = n;
-    b_ = b;
-    d_ = d;
-    p_ = 0;
-    fs_ = fs;
-    previousRate_ = fs;
-    for (Mix& m : mix_) m.delayLength.store(delayLengthFor(m.delayValue.load(kRelaxed)), kRelaxed);
+    if (engine_ && engine_->fs == fs) return true;
+    EnginePtr e = buildEngine(fs);
+    if (!e) return false;
+    install(std::move(e));
     return true;
 }
 
-int CabinetSection::delayLengthFor(double value) const noexcept
+// ---- audio side ----
+
+bool CabinetSection::beginBlock() noexcept
 {
-    const double samples = value * static_cast<double>(d_);
-    if (!(samples > 0.0)) return 0;
-    if (samples >= static_cast<double>(d_)) return d_;
-    return static_cast<int>(samples);
+    if (!engine_) return false;
+    Engine& e = *engine_;
+    if (e.externals.fetch() && e.externals.front().clearSerial != e.adoptedClear) {
+        e.adoptedClear = e.externals.front().clearSerial;
+        e.clearSignal();
+    }
+    const unsigned snap = delaySnap_.load(std::memory_order_acquire);
+    const bool snapDelays = snap != e.adoptedSnap;
+    e.adoptedSnap = snap;
+
+    const ExternalKernels& k = e.externals.front();
+    for (int c = 0; c < kCabinetCount; ++c) {
+        CabinetConvolver& cab = e.cab[c];
+        const bool external = mix_[c].external.load(kRelaxed) != 0;
+        const uint64_t id = external ? (uint64_t{k.generation[c]} << 1) | 1u : 0u;
+        e.active[c] = external ? k.spectrum[c].data() : cab.internal.data();
+        // A new kernel must not meet the tail of the old one.
+        if (id != e.kernelId[c]) cab.clearBlock();
+        e.kernelId[c] = id;
+        const bool runs = mix_[c].enabled.load(kRelaxed) != 0 && (!external || k.playable[c]);
+        if (!runs && e.running[c]) cab.clearBlock();
+        e.running[c] = runs;
+        if (snapDelays) {
+            DelayLine& line = e.delay[c];
+            line.smoothed = unitOrZero(mix_[c].delayTarget.load(kRelaxed));
+            line.length = delayLengthFor(line.smoothed, e.d);
+        }
+    }
+    return true;
 }
 
-double CabinetSection::delayStep(Mix& mix, double in) noexcept
+namespace {
+
+double delayStep(DelayLine& dl, double in) noexcept
 {
-    double* line = mix.line.data();
-    const int capacity = static_cast<int>(mix.line.size());
-    // A length of 0 or 1 delays by one sample; a length never reaches past the line, whatever was written.
-    const int length = std::clamp(mix.delayLength.load(kRelaxed), 1, capacity);
-    int pos = mix.readPosition;
+    double* line = dl.line.data();
+    const int capacity = static_cast<int>(dl.line.size());
+    // A length of 0 or 1 delays by one sample; a length never reaches past the line.
+    const int length = std::clamp(dl.length, 1, capacity);
+    int pos = dl.readPosition;
     if (pos >= capacity) pos = 0;
     const double out = line[pos];
     line[pos] = in;
     ++pos;
     if (pos >= length) pos = 0;  // also when the length shrank below the position
-    mix.readPosition = pos;
+    dl.readPosition = pos;
     return out;
 }
 
+}  // namespace
+
 void CabinetSection::processFrame(double ampOutputSample, float& left, float& right) noexcept
 {
-    if (!hasBuffers()) {
-        left = 0.0f;
-        right = 0.0f;
-        return;
-    }
-    const std::size_t p = static_cast<std::size_t>(p_);
+    Engine& e = *engine_;
+    const std::size_t p = static_cast<std::size_t>(e.p);
     double l = 0.0;
     double r = 0.0;
     for (int c = 0; c < kCabinetCount; ++c) {
-        Mix& m = mix_[c];
-        const double d = delayStep(m, cab_[c].output[p]);
+        const Mix& m = mix_[c];
+        const double d = delayStep(e.delay[c], e.cab[c].output[p]);
         const float pan = m.pan.load(kRelaxed);
         const double volume = m.volume.load(kRelaxed);
         const double sign = m.polarity.load(kRelaxed);
@@ -123,43 +223,62 @@ void CabinetSection::processFrame(double ampOutputSample, float& left, float& ri
     }
     const double g = makeupGain_.load(kRelaxed);
     const double v = masterVolume_.load(kRelaxed);
-    left = static_cast<float>(l * g * v);
-    right = static_cast<float>(r * g * v);
+    left = amp::limitOutput(l * g * v);
+    right = amp::limitOutput(r * g * v);
 
-    x_[p] = ampOutputSample;
-    if (p_ == b_ - 1) runBlock();
-    if (++p_ >= b_) p_ = 0;
+    e.x[p] = ampOutputSample;
+    if (e.p == e.b - 1) runBlock();
+    if (++e.p >= e.b) e.p = 0;
 }
 
 void CabinetSection::runBlock() noexcept
 {
-    const bool runs[kCabinetCount] = {cab_[0].runs(), cab_[1].runs()};
-    if (!runs[0] && !runs[1]) {
-        // No transform; a cabinet that stopped without being cleared still falls silent.
-        for (CabinetConvolver& c : cab_) c.silence(b_);
-        return;
+    Engine& e = *engine_;
+    if (!e.running[0] && !e.running[1]) {
+        for (CabinetConvolver& c : e.cab) c.silence(e.b);
+    } else if (e.n == RealFft2048::kSize) {
+        convolveWith(ffts_->fft2048);
+    } else {
+        convolveWith(ffts_->fft4096);
     }
-    if (n_ == RealFft2048::kSize)
-        convolveWith(ffts_->fft2048, runs);
-    else
-        convolveWith(ffts_->fft4096, runs);
+    for (int c = 0; c < kCabinetCount; ++c) {
+        // The delay glides a tenth of the way per block and takes its target once within a sample of it.
+        DelayLine& line = e.delay[c];
+        const double target = unitOrZero(mix_[c].delayTarget.load(kRelaxed));
+        double s = 0.9 * line.smoothed + 0.1 * target;
+        if (std::fabs(target - s) * e.d < 1.0) s = target;
+        line.smoothed = s;
+        line.length = delayLengthFor(s, e.d);
+    }
 }
 
 template <class Fft>
-void CabinetSection::convolveWith(Fft& fft, const bool (&runs)[kCabinetCount]) noexcept
+void CabinetSection::convolveWith(Fft& fft) noexcept
 {
-    fft.forward(x_.data(), xf_.data());
+    Engine& e = *engine_;
+    fft.forward(e.x.data(), e.xf.data());
     for (int c = 0; c < kCabinetCount; ++c) {
-        CabinetConvolver& cab = cab_[c];
+        CabinetConvolver& cab = e.cab[c];
+        if (!e.running[c]) {
+            cab.silence(e.b);
+            continue;
+        }
         const Mix& m = mix_[c];
-        if (runs[c])
-            cab.convolve(fft, xf_.data(), b_, m.lowpassHz.load(kRelaxed), m.highpassHz.load(kRelaxed), fs_);
-        else
-            cab.silence(b_);
+        cab.convolve(fft, e.xf.data(), e.active[c], e.b, m.lowpassHz.load(kRelaxed), m.highpassHz.load(kRelaxed),
+                     e.fs);
+        // Nothing upstream can produce a non-finite block; should it happen anyway, the cabinet starts over
+        // instead of carrying it in its tail and filters for good.
+        double sum = 0.0;
+        for (int i = 0; i < e.b; ++i) sum += cab.output[static_cast<std::size_t>(i)];
+        if (!std::isfinite(sum)) {
+            cab.clearBlock();
+            cab.lowpass.reset();
+            cab.highpass.reset();
+        }
     }
 }
 
-// ---- mixer controls ----
+// ---- controls ----
 
 void CabinetSection::setPolarityInverted(int c, bool inverted) noexcept
 {
@@ -188,150 +307,115 @@ void CabinetSection::setHighpassHz(int c, double hz) noexcept
 
 void CabinetSection::setEnabled(int c, bool on) noexcept
 {
-    if (validCabinet(c)) cab_[c].enabled.store(on ? 1 : 0, kRelaxed);
+    if (validCabinet(c)) mix_[c].enabled.store(on ? 1 : 0, kRelaxed);
+}
+
+void CabinetSection::setExternalSource(int c, bool external) noexcept
+{
+    if (validCabinet(c)) mix_[c].external.store(external ? 1 : 0, kRelaxed);
 }
 
 void CabinetSection::setMakeupGain(double gain) noexcept { makeupGain_.store(gain, kRelaxed); }
 
 void CabinetSection::setMasterVolume(float volume) noexcept { masterVolume_.store(volume, kRelaxed); }
 
-void CabinetSection::setDelay(int c, double smoothedValue) noexcept
+void CabinetSection::setDelayTarget(int c, double value) noexcept
 {
-    if (!validCabinet(c)) return;
-    Mix& m = mix_[c];
-    m.delayValue.store(smoothedValue, kRelaxed);
-    m.delayLength.store(delayLengthFor(smoothedValue), kRelaxed);
+    if (validCabinet(c)) mix_[c].delayTarget.store(value, kRelaxed);
 }
 
-// ---- parameter path ----
+void CabinetSection::snapDelays() noexcept { delaySnap_.fetch_add(1, std::memory_order_release); }
 
-void CabinetSection::clearBlock(int c) noexcept
+// ---- writer side ----
+
+void CabinetSection::publish() noexcept
 {
-    if (validCabinet(c)) cab_[c].clearBlock();
+    Engine& e = *engine_;
+    ExternalKernels& slot = e.externals.back();
+    // Same sizes in every slot: these copies allocate nothing.
+    for (int c = 0; c < kCabinetCount; ++c) std::copy(e.published.spectrum[c].begin(), e.published.spectrum[c].end(),
+                                                      slot.spectrum[c].begin());
+    slot.playable = e.published.playable;
+    slot.generation = e.published.generation;
+    slot.clearSerial = e.published.clearSerial;
+    e.externals.publish();
 }
 
-void CabinetSection::clearInputBlock() noexcept
+bool CabinetSection::setExternal(int c, const double* spectrum, bool playable) noexcept
 {
-    zero(x_);
-    zero(xf_);
+    if (!validCabinet(c) || !engine_ || spectrum == nullptr) return false;
+    Engine& e = *engine_;
+    std::vector<double>& held = e.published.spectrum[c];
+    if (playable == e.published.playable[c] && std::equal(held.begin(), held.end(), spectrum)) return true;
+    std::copy(spectrum, spectrum + e.n, held.begin());
+    e.published.playable[c] = playable;
+    ++e.published.generation[c];
+    publish();
+    return true;
 }
 
-void CabinetSection::useInternal(int c) noexcept
+void CabinetSection::clearAll() noexcept
 {
-    if (!validCabinet(c)) return;
-    CabinetConvolver& cab = cab_[c];
-    std::copy(cab.internal.begin(), cab.internal.end(), cab.active.begin());
-}
-
-void CabinetSection::useExternal(int c) noexcept
-{
-    if (!validCabinet(c)) return;
-    CabinetConvolver& cab = cab_[c];
-    std::copy(cab.external.begin(), cab.external.end(), cab.active.begin());
-}
-
-void CabinetSection::setReady(int c, bool ready) noexcept
-{
-    if (validCabinet(c)) cab_[c].ready.store(ready ? 1 : 0, kRelaxed);
-}
-
-void CabinetSection::clearForProgramChange() noexcept
-{
-    clearInputBlock();
-    for (CabinetConvolver& cab : cab_) {
-        zero(cab.product);
-        zero(cab.result);
-        zero(cab.external);
-    }
-    for (Mix& m : mix_) zero(m.line);
-    for (CabinetConvolver& cab : cab_) {
-        zero(cab.time);
-        zero(cab.active);
-        cab.clearBlock();
-        zero(cab.magnitude);
-        zero(cab.tangent);
-    }
+    if (!engine_) return;
+    ++engine_->published.clearSerial;
+    publish();
 }
 
 bool CabinetSection::prepareSpectrum(const double* samples, int count, HighBandRule rule,
                                      std::vector<double>& spectrum)
 {
-    RealFft* fft = preparationFfts_->pick(n_);
-    if (fft == nullptr) return false;
-    const auto n = static_cast<std::size_t>(n_);
-    std::vector<double> time(n, 0.0), magnitude(n), tangent(n);
-    spectrum.assign(n, 0.0);
+    if (!engine_) return false;
+    const int n = engine_->n;
+    RealFft* fft = preparationFfts_->pick(n);
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<double> time(size, 0.0), magnitude(size), tangent(size);
+    spectrum.assign(size, 0.0);
     // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
-    const int used = std::clamp(count, 0, n_ / 2 + 1);
+    const int used = std::clamp(count, 0, n / 2 + 1);
     if (samples != nullptr) std::copy(samples, samples + used, time.begin());
-    prepare_ir_spectrum(*fft, time.data(), fs_, rule, magnitude.data(), tangent.data(), spectrum.data());
-    if (!is_prepared_spectrum(spectrum.data(), n_)) zero(spectrum);
+    prepare_ir_spectrum(*fft, time.data(), engine_->fs, rule, magnitude.data(), tangent.data(), spectrum.data());
+    if (!is_prepared_spectrum(spectrum.data(), n)) zero(spectrum);
     return true;
-}
-
-bool CabinetSection::prepareExternal(int c, const double* samples, int count, HighBandRule rule) noexcept
-{
-    if (!validCabinet(c) || !hasBuffers()) return false;
-    try {
-        std::vector<double> spectrum;
-        prepareSpectrum(samples, count, rule, spectrum);
-        std::copy(spectrum.begin(), spectrum.end(), cab_[c].external.begin());
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
 }
 
 // ---- state ----
 
+int CabinetSection::fftSize() const noexcept { return engine_ ? engine_->n : 0; }
+int CabinetSection::blockSize() const noexcept { return engine_ ? engine_->b : 0; }
+int CabinetSection::delaySize() const noexcept { return engine_ ? engine_->d : 0; }
+double CabinetSection::sampleRate() const noexcept { return engine_ ? engine_->fs : 0.0; }
+int CabinetSection::blockPosition() const noexcept { return engine_ ? engine_->p : 0; }
+
 int CabinetSection::delayLength(int c) const noexcept
 {
-    return validCabinet(c) ? mix_[c].delayLength.load(kRelaxed) : 0;
+    return engine_ && validCabinet(c) ? engine_->delay[c].length : 0;
 }
 
-bool CabinetSection::ready(int c) const noexcept
+bool CabinetSection::runs(int c) const noexcept { return engine_ && validCabinet(c) && engine_->running[c]; }
+
+const double* CabinetSection::externalSpectrum(int c) const noexcept
 {
-    return validCabinet(c) && cab_[c].ready.load(kRelaxed) != 0;
+    return engine_ && validCabinet(c) ? engine_->published.spectrum[c].data() : nullptr;
 }
 
-bool CabinetSection::enabled(int c) const noexcept
+const double* CabinetSection::internalSpectrum(int c) const noexcept
 {
-    return validCabinet(c) && cab_[c].enabled.load(kRelaxed) != 0;
+    return engine_ && validCabinet(c) ? engine_->cab[c].internal.data() : nullptr;
 }
 
-namespace {
-
-template <class Vec>
-auto dataOrNull(Vec& v) noexcept
+const double* CabinetSection::activeSpectrum(int c) const noexcept
 {
-    return v.empty() ? nullptr : v.data();
-}
-
-}  // namespace
-
-double* CabinetSection::activeSpectrum(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].active) : nullptr;
-}
-
-double* CabinetSection::internalSpectrum(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].internal) : nullptr;
-}
-
-double* CabinetSection::externalSpectrum(int c) noexcept
-{
-    return validCabinet(c) ? dataOrNull(cab_[c].external) : nullptr;
+    return engine_ && validCabinet(c) ? engine_->active[c] : nullptr;
 }
 
 const double* CabinetSection::overlap(int c) const noexcept
 {
-    return validCabinet(c) ? dataOrNull(cab_[c].overlap) : nullptr;
+    return engine_ && validCabinet(c) ? engine_->cab[c].overlap.data() : nullptr;
 }
 
 const double* CabinetSection::outputBlock(int c) const noexcept
 {
-    return validCabinet(c) ? dataOrNull(cab_[c].output) : nullptr;
+    return engine_ && validCabinet(c) ? engine_->cab[c].output.data() : nullptr;
 }
 
 }  // namespace cabinet

@@ -2,17 +2,21 @@
 // The whole cabinet side of the full-stack plug-in: two convolving cabinets fed by the amp's output, their
 // filters and delay lines, and the stereo mixer that produces the host's output frame.
 //
-// Threads. processFrame runs on the audio thread. The mixer controls (set*) may be written from any thread
-// while it runs; they are relaxed atomics read per frame or per block. Everything else (setSampleRate and the
-// parameter-path operations that rewrite spectra or clear buffers) must not run during processFrame.
-// Cabinet indices are 0 (cabinet 1) and 1 (cabinet 2); other indices are ignored (accessors give nullptr).
+// Threads. Everything the audio path reads and writes lives in an engine (the buffers of one sample rate)
+// that only the holder of the audio side touches: the audio thread inside a process call, or another thread
+// while no audio runs (the owner decides who holds it; see amp/audio_guard.h). That holder calls
+// beginBlock, processFrame and install. Everybody else reaches the engine only through
+//  - the controls (set*), atomics that any thread may write at any time, read per frame or per block;
+//  - setExternal and clearAll, published without locks and taken at the next beginBlock;
+//  - a whole new engine for a new rate, built aside by buildEngine and swapped in by install.
+// The writer-side calls (buildEngine, setExternal, clearAll, prepareSpectrum) need one caller at a time.
+// Cabinet indices are 0 (cabinet 1) and 1 (cabinet 2); other indices are ignored.
 
 #include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
 
-#include "cabinet/cabinet_convolver.h"
 #include "cabinet/prepare_ir_spectrum.h"
 #include "cabinet/real_fft.h"
 
@@ -22,66 +26,81 @@ inline constexpr int kCabinetCount = 2;
 
 class CabinetSection {
 public:
-    CabinetSection();  // builds both transforms; no convolution buffer exists until setSampleRate
+    struct Engine;
+    struct EngineDeleter {
+        void operator()(Engine* engine) const noexcept;
+    };
+    using EnginePtr = std::unique_ptr<Engine, EngineDeleter>;
 
-    // Cabinet part of the sample-rate set-up. Always resets the four filters. When fs differs from the last
-    // rate: chooses N, B and D, allocates every buffer anew (zeroed), prepares both built-in responses into
-    // the active and internal spectra and marks both cabinets ready. A rate that is not finite and positive is
-    // ignored (returns false); so is a failed allocation, which keeps the previous state intact.
-    bool setSampleRate(double fs) noexcept;
+    CabinetSection();  // builds the transforms; no engine exists until the first rate
+    ~CabinetSection();
+    CabinetSection(const CabinetSection&) = delete;
+    CabinetSection& operator=(const CabinetSection&) = delete;
 
+    // ---- sample rate ----
+    // Writer side: the engine for rate fs (N, B and D from the rate, every buffer zeroed, both built-in
+    // responses prepared as the internal spectra, the external spectra empty and not playable). nullptr for a
+    // rate that is not finite and positive, or when memory runs out. Allocates; never touches the live engine.
+    EnginePtr buildEngine(double fs);
+    // Holder of the audio side: makes `engine` the live one in constant time and returns the previous one,
+    // to be freed by the caller outside the audio path.
+    EnginePtr install(EnginePtr engine) noexcept;
+    // Both in one, for a caller that is the only thread (tests): a new engine only when fs differs from the
+    // current rate; a call with the current rate keeps every state. False for an unusable rate.
+    bool setSampleRate(double fs);
+
+    // ---- audio side ----
+    // Takes what other threads handed over (kernels, clearing, delay snaps, switched-off cabinets). False
+    // before the first rate: then nothing may be processed.
+    bool beginBlock() noexcept;
     // One frame: the mixer's output from both delayed cabinet outputs, then the amp sample enters the current
-    // block, which is convolved when it is full. Silence before the first setSampleRate.
+    // block, which is convolved when it is full. Only after a successful beginBlock.
     void processFrame(double ampOutputSample, float& left, float& right) noexcept;
 
-    // ---- mixer controls, any thread ----
+    // ---- controls, any thread, never blocking ----
     void setPolarityInverted(int cabinet, bool inverted) noexcept;
     void setVolume(int cabinet, float volume) noexcept;  // linear 0..1
     void setPan(int cabinet, float pan) noexcept;        // 0 full left .. 1 full right
     void setLowpassHz(int cabinet, double hz) noexcept;
     void setHighpassHz(int cabinet, double hz) noexcept;
-    // A stopped cabinet's output block and tail are zeroed by the audio thread at the next block boundary, so
-    // switching off needs no clearing from another thread.
+    // A cabinet switched off contributes nothing and its tail is cleared at the next block.
     void setEnabled(int cabinet, bool enabled) noexcept;
-    void setMakeupGain(double gain) noexcept;             // 5.0, or 7.5 with the stereo link
-    void setMasterVolume(float volume) noexcept;          // linear
-    // Delay from the smoothed 0..1 value: trunc(value * D) samples, clamped to 0..D. Kept and re-applied to
-    // the new D at a rate change.
-    void setDelay(int cabinet, double smoothedValue) noexcept;
+    // Which spectrum a cabinet plays: the built-in one or the external one. A change clears the cabinet's
+    // tail at the next block; setting the source it already has changes nothing.
+    void setExternalSource(int cabinet, bool external) noexcept;
+    void setMakeupGain(double gain) noexcept;     // 5.0, or 7.5 with the stereo link
+    void setMasterVolume(float volume) noexcept;  // linear
+    // Delay as a fraction 0..1 of the 5 ms line. The line's length glides there: at each convolution block
+    // it moves a tenth of the remaining distance, and takes the target once within a sample of it.
+    void setDelayTarget(int cabinet, double value) noexcept;
+    // The delays jump to their targets at the next block (a program switch).
+    void snapDelays() noexcept;
 
-    // ---- parameter path, never during processFrame ----
-    void clearBlock(int cabinet) noexcept;  // overlap and output block
-    void clearInputBlock() noexcept;        // the shared input block and its spectrum
-    void useInternal(int cabinet) noexcept; // active := internal
-    void useExternal(int cabinet) noexcept; // active := external
-    void setReady(int cabinet, bool ready) noexcept;
-    // What a program switch clears: the input block and its spectrum, products, results, delay lines and
-    // external spectra, then time buffers, active spectra, overlaps, output blocks and preparation scratch.
-    void clearForProgramChange() noexcept;
+    // ---- writer side ----
+    // Replaces a cabinet's external spectrum (N doubles) and whether it may play when selected. Identical
+    // content is not published again, so re-applying the same response is inaudible. False when no engine
+    // exists or the index is invalid.
+    bool setExternal(int cabinet, const double* spectrum, bool playable) noexcept;
+    // A program switch: the audio side clears the input block, products, results, overlaps, output blocks and
+    // delay lines at its next block.
+    void clearAll() noexcept;
     // Prepares up to N/2 + 1 `samples` (zero-padded to N) into `spectrum` (N doubles) with `rule` at the
-    // current rate. Uses transforms of its own, not the audio thread's, so it may run while audio plays.
-    // Anything but a usable spectrum (e.g. from damaged samples) comes out as silence. False when no
-    // buffers exist yet. Allocates.
+    // current rate, with transforms of its own. Anything but a usable spectrum (e.g. from damaged samples)
+    // comes out as silence. False when no engine exists yet. Allocates.
     bool prepareSpectrum(const double* samples, int count, HighBandRule rule, std::vector<double>& spectrum);
-    // The same into the cabinet's external spectrum. Does not touch ready or active. False when no buffers
-    // exist yet or the index is invalid.
-    bool prepareExternal(int cabinet, const double* samples, int count, HighBandRule rule) noexcept;
 
-    // ---- state ----
-    int fftSize() const noexcept { return n_; }    // N: 0 before the first rate, else 2048 or 4096
-    int blockSize() const noexcept { return b_; }  // B: 200 or 400
-    int delaySize() const noexcept { return d_; }  // D = trunc(fs * 0.005)
-    int blockPosition() const noexcept { return p_; }
-    double sampleRate() const noexcept { return fs_; }
+    // ---- state, for the writer side and tests ----
+    int fftSize() const noexcept;    // N: 0 before the first rate, else 2048 or 4096
+    int blockSize() const noexcept;  // B: 200 or 400
+    int delaySize() const noexcept;  // D = trunc(fs * 0.005)
+    double sampleRate() const noexcept;
+    const double* externalSpectrum(int cabinet) const noexcept;  // as last set (writer side)
+    const double* internalSpectrum(int cabinet) const noexcept;
+    // What the audio side took at its last beginBlock:
+    int blockPosition() const noexcept;
     int delayLength(int cabinet) const noexcept;
-    bool ready(int cabinet) const noexcept;
-    bool enabled(int cabinet) const noexcept;
-    RealFft* fft() noexcept { return ffts_->pick(n_); }  // nullptr before the first rate
-
-    // N-double buffers of a cabinet (nullptr before the first rate or for an invalid index).
-    double* activeSpectrum(int cabinet) noexcept;
-    double* internalSpectrum(int cabinet) noexcept;
-    double* externalSpectrum(int cabinet) noexcept;
+    bool runs(int cabinet) const noexcept;
+    const double* activeSpectrum(int cabinet) const noexcept;
     const double* overlap(int cabinet) const noexcept;
     const double* outputBlock(int cabinet) const noexcept;
 
@@ -92,35 +111,25 @@ private:
         std::atomic<float> pan{0.0f};
         std::atomic<double> lowpassHz{10000.0};
         std::atomic<double> highpassHz{10.0};
-        std::atomic<double> delayValue{0.0};
-        std::atomic<int> delayLength{0};
-        std::vector<double> line;  // max(D, 1) samples
-        int readPosition = 0;
+        std::atomic<double> delayTarget{0.0};
+        std::atomic<int> enabled{1};
+        std::atomic<int> external{0};
     };
 
-    bool validCabinet(int c) const noexcept { return c >= 0 && c < kCabinetCount; }
-    bool hasBuffers() const noexcept { return n_ > 0; }
-    double delayStep(Mix& mix, double in) noexcept;
+    static bool validCabinet(int c) noexcept { return c >= 0 && c < kCabinetCount; }
+    void publish() noexcept;
     void runBlock() noexcept;
     template <class Fft>
-    void convolveWith(Fft& fft, const bool (&runs)[kCabinetCount]) noexcept;
-    int delayLengthFor(double value) const noexcept;
+    void convolveWith(Fft& fft) noexcept;
 
-    std::unique_ptr<RealFftPair> ffts_;  // 2048 and 4096 points, for the object's whole life
-    // Transforms for preparing spectra off the audio thread: a transform's work buffer serves one caller.
+    std::unique_ptr<RealFftPair> ffts_;  // the audio side's transforms
+    // Transforms for preparing spectra on the writer side: a transform's work buffer serves one caller.
     std::unique_ptr<RealFftPair> preparationFfts_;
-    std::array<CabinetConvolver, kCabinetCount> cab_;
     std::array<Mix, kCabinetCount> mix_;
-    std::vector<double> x_;   // input block: slots 0..B-1 current block, B..N-1 always 0
-    std::vector<double> xf_;  // its spectrum
     std::atomic<double> makeupGain_{5.0};
     std::atomic<float> masterVolume_{0.5f};
-    int n_ = 0;
-    int b_ = 0;
-    int d_ = 0;
-    int p_ = 0;
-    double fs_ = 0.0;
-    double previousRate_ = 0.0;
+    std::atomic<unsigned> delaySnap_{0};
+    EnginePtr engine_;
 };
 
 }  // namespace cabinet

@@ -2,41 +2,40 @@
 
 #include <cmath>
 
+#include "amp/output_limit.h"
 #include "amp/oversampling.h"
 
 namespace tavik_preamp {
 
-void PreampChain::requestSetup(float fs, bool highQ)
+void PreampChain::requestSetup(float fs)
 {
     if (!(std::isfinite(fs) && fs > 0.0f)) return;
-    const int factor = amp::oversamplingFactor(fs, highQ);
-    const double T = 1.0 / (factor * static_cast<double>(fs));
-
-    std::lock_guard<std::mutex> lock(writer_);
-    if (fs != lastSetupRate_) ++stageEpoch_;
+    if (fs == lastSetupRate_.load(std::memory_order_relaxed)) return;
     PreampDesign& d = designs_.back();
-    d.amp = amp::makeAmpDesign(factor, T, 1.0 / T);
-    d.stageEpoch = stageEpoch_;
+    for (int q = 0; q < 2; ++q) {
+        const int factor = amp::oversamplingFactor(fs, q == 1);
+        const double T = 1.0 / (factor * static_cast<double>(fs));
+        d.quality[q] = amp::makeAmpDesign(factor, T, 1.0 / T);
+    }
+    d.stageEpoch = ++stageEpoch_;
     designs_.publish();
-    lastSetupRate_ = fs;
+    lastSetupRate_.store(fs, std::memory_order_relaxed);
 }
 
-float PreampChain::lastSetupRate() const
+void PreampChain::adoptPendingSetup(bool highQ) noexcept
 {
-    std::lock_guard<std::mutex> lock(writer_);
-    return lastSetupRate_;
-}
-
-void PreampChain::adoptPendingSetup() noexcept
-{
-    if (!designs_.fetch()) return;
+    if (designs_.fetch()) adoptedQuality_ = -1;
+    const int quality = highQ ? 1 : 0;
+    if (quality == adoptedQuality_) return;
     const PreampDesign& d = designs_.front();
+    if (d.stageEpoch == 0) return;  // nothing was ever prepared
     if (d.stageEpoch != adoptedEpoch_) {
-        restStages(d.amp.oversampledRate);
+        restStages(d.quality[quality].oversampledRate);
         adoptedEpoch_ = d.stageEpoch;
     }
-    pathLeft_.adopt(d.amp);
-    pathRight_.adopt(d.amp);
+    pathLeft_.adopt(d.quality[quality]);
+    pathRight_.adopt(d.quality[quality]);
+    adoptedQuality_ = quality;
 }
 
 void PreampChain::restStages(double rate) noexcept
@@ -48,7 +47,6 @@ void PreampChain::restStages(double rate) noexcept
 void PreampChain::process(const LiveParameters& live, float** inputs, float** outputs, int32_t frames) noexcept
 {
     if (frames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
-    adoptPendingSetup();
 
     amp::PreampControls controls;
     controls.input = live.value(kInput);
@@ -81,8 +79,8 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
         const float xL = std::isfinite(inL[i]) ? inL[i] : 0.0f;
         const float xR = stereo && std::isfinite(inR[i]) ? inR[i] : 0.0f;
 
-        // A 1 kHz whisper on the left input keeps the recursive filters out of denormal range on
-        // silence; its phase restarts with each block because n counts down within the block.
+        // A 1 kHz whisper on each input keeps the recursive filters out of denormal range on silence;
+        // its phase restarts with each block because n counts down within the block.
         const int n = frames - 1 - i;
         const double guard = 1e-9 * std::sin(static_cast<double>(n) * 6283.19304 * T);
         const float x = static_cast<float>(xL + guard);
@@ -90,16 +88,16 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
         const float yL = pathLeft_.process(x, [&](double& s) noexcept {
             s = pathLeft_.preampSection(amp::preampOnlyVoicing, switches, controls, s) * contourGain;
         });
-        outL[i] = volume * yL;
+        outL[i] = amp::limitOutput(volume * yL);
 
         if (!stereo) {
-            outR[i] = volume * yL;
+            outR[i] = outL[i];
             continue;
         }
-        const float yR = pathRight_.process(xR, [&](double& s) noexcept {
+        const float yR = pathRight_.process(static_cast<float>(xR + guard), [&](double& s) noexcept {
             s = pathRight_.preampSection(amp::preampOnlyVoicing, switches, controls, s) * contourGain;
         });
-        outR[i] = volume * yR;
+        outR[i] = amp::limitOutput(volume * yR);
     }
 }
 

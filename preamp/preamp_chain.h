@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "amp/amp_design.h"
 #include "amp/amp_path.h"
@@ -23,11 +22,11 @@ struct LiveParameters {
     float value(int32_t index) const noexcept { return values[index].load(std::memory_order_relaxed); }
 };
 
-// A complete set-up for one host rate and quality. stageEpoch counts host-rate changes: the audio
-// thread puts the stages at rest whenever it differs from the one it last took, so a rate change is
-// not lost when a quality toggle is published on top of it before the next block.
+// A complete set-up for one host rate, for both qualities: the quality switch only chooses between
+// them at the top of a block, so it never waits, allocates or redesigns. stageEpoch counts host-rate
+// changes: the audio side puts the stages at rest whenever it differs from the one it last took.
 struct PreampDesign {
-    amp::AmpDesign amp;
+    amp::AmpDesign quality[2];
     unsigned stageEpoch = 0;
 };
 
@@ -36,41 +35,41 @@ public:
     // Oversampler states and coefficients start at zero; nothing is designed yet.
     PreampChain() noexcept = default;
 
-    // Any thread but the audio thread: prepares the set-up for host rate fs and the quality switch.
-    // The stages go back to rest only if fs differs from the rate of the previous set-up. A rate that
-    // is not a finite positive number is ignored. The audio thread takes the result at its next block.
-    void requestSetup(float fs, bool highQ);
+    // Any thread but the audio thread, one at a time: prepares the set-up of both qualities for host
+    // rate fs, which the audio side takes at its next block; the stages go back to rest there. Nothing
+    // happens for the rate of the previous set-up, nor for a rate that is not a finite positive number.
+    void requestSetup(float fs);
 
-    // Audio thread, or any thread while no audio runs: takes the newest prepared set-up, if there is
-    // one, in constant time: factor, coefficients and (after a rate change) stage rest points at once.
-    void adoptPendingSetup() noexcept;
+    // The holder of the audio side: takes the newest prepared set-up, if there is one, and the design
+    // of the quality asked for, in constant time: factor, coefficients and (after a rate change) stage
+    // rest points at once. Nothing changes while both stay as they are.
+    void adoptPendingSetup(bool highQ) noexcept;
 
     // While no audio runs: all fourteen stages at their resting points for the oversampled `rate`.
     void restStages(double rate) noexcept;
 
-    // Reads inputs[0] (and inputs[1] in stereo mode), writes outputs[0] and outputs[1]. The tone
-    // controls and drives are taken once per block; switches and Volume at every sample. Stereo mode
-    // without a right input buffer plays as mono.
+    // The holder of the audio side, after adoptPendingSetup: reads inputs[0] (and inputs[1] in stereo
+    // mode), writes outputs[0] and outputs[1]. The tone controls and drives are taken once per block;
+    // switches and Volume at every sample. Stereo mode without a right input buffer plays as mono.
     void process(const LiveParameters& live, float** inputs, float** outputs, int32_t frames) noexcept;
 
     const amp::AmpPath& pathLeft() const noexcept { return pathLeft_; }
     const amp::AmpPath& pathRight() const noexcept { return pathRight_; }
     int factor() const noexcept { return pathLeft_.factor; }
     double oversampledRate() const noexcept { return pathLeft_.oversampledRate; }
-    float lastSetupRate() const;
+    float lastSetupRate() const noexcept { return lastSetupRate_.load(std::memory_order_relaxed); }
 
 private:
     amp::AmpPath pathLeft_;
     amp::AmpPath pathRight_;
 
     amp::TripleBuffer<PreampDesign> designs_;
-    // Orders writers on non-audio threads; the audio thread never takes it.
-    mutable std::mutex writer_;
     // Host rate of the last set-up; 0 so that the first set-up puts the stages at rest.
-    float lastSetupRate_ = 0.0f;
+    std::atomic<float> lastSetupRate_{0.0f};
     unsigned stageEpoch_ = 0;
-    // Audio side: the epoch of the stage rest points now in use.
+    // Audio side: the epoch of the stage rest points now in use, and the quality adopted.
     unsigned adoptedEpoch_ = 0;
+    int adoptedQuality_ = -1;
 };
 
 }  // namespace tavik_preamp

@@ -1,5 +1,6 @@
 #include "preamp/preamp_effect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -23,13 +24,14 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
 {
     for (PreampProgramRecord& record : programs_) initRecord(record);
     setProgram(0);
+    setSampleRate(sampleRate_);
     canProcessReplacing();
     programsAreChunks();
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(vst::fourCC("TVKP"));
     // No audio runs yet: take the first program's set-up now and put the valve stages at rest.
-    chain_.adoptPendingSetup();
+    adoptPendingSetup();
     chain_.restStages(chain_.factor() * static_cast<double>(sampleRate_));
 }
 
@@ -115,13 +117,14 @@ void Tavik::setParameter(int32_t index, float value)
         live_.stereo.store(flagOf(v), std::memory_order_relaxed);
         break;
     case kQuality:
+        // Both designs are ready; the audio side takes the one the flag names at its next block.
         store(index, v);
         live_.highQ.store(flagOf(v), std::memory_order_relaxed);
-        setSampleRate(sampleRate_);
         break;
     default:
         break;
     }
+    adoptIfSuspended();
     if (editor_) editor_->setParameter(index, v);
 }
 
@@ -135,25 +138,62 @@ void Tavik::setSampleRate(float rate)
 {
     // A rate that is not a finite positive number would poison every design: keep the current one.
     if (!(std::isfinite(rate) && rate > 0.0f)) return;
+    std::lock_guard<std::mutex> lock(writer_);
     sampleRate_ = rate;
-    const float fs = updateSampleRate();
-    chain_.requestSetup(fs, live_.highQ.load(std::memory_order_relaxed) != 0);
+    // The rate in force again (also as the host answers it) prepares nothing: nothing to hear.
+    chain_.requestSetup(updateSampleRate());
+    adoptIfSuspended();
+}
+
+void Tavik::suspend() { suspended_.store(true, std::memory_order_release); }
+
+void Tavik::resume() { suspended_.store(false, std::memory_order_release); }
+
+void Tavik::adoptIfSuspended() noexcept
+{
+    if (suspended_.load(std::memory_order_acquire)) adoptPendingSetup();
+}
+
+bool Tavik::adoptPendingSetup() noexcept
+{
+    amp::AudioGuard::Try side(guard_);
+    if (!side.held()) return false;
+    chain_.adoptPendingSetup(live_.highQ.load(std::memory_order_relaxed) != 0);
+    return true;
 }
 
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
 {
+    if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
+    amp::AudioGuard::Try side(guard_);
+    if (!side.held()) {
+        // Another thread is applying a change right now (only while the host says it is suspended).
+        std::fill(outputs[0], outputs[0] + sampleFrames, 0.0f);
+        std::fill(outputs[1], outputs[1] + sampleFrames, 0.0f);
+        return;
+    }
+    chain_.adoptPendingSetup(live_.highQ.load(std::memory_order_relaxed) != 0);
     chain_.process(live_, inputs, outputs, sampleFrames);
 }
 
 void Tavik::setProgram(int32_t program)
 {
     if (program < 0 || program >= kNumPrograms) return;
+    std::lock_guard<std::mutex> lock(writer_);
+    // The program in force, chosen again (hosts do it on every session load): nothing changes.
+    if (programApplied_ && program == currentProgram_) return;
+    applyProgram(program);
+}
+
+void Tavik::applyProgram(int32_t program)
+{
     currentProgram_ = program;
     const PreampProgramRecord& record = programs_[program];
     memory_ = record.memory;
     // The channel switches recall the knobs from the memories; the record's own knob values are not
     // applied directly.
     for (int32_t index : {kChannel, kCleanCrunch, kMonoStereo, kQuality}) setParameter(index, record.values[index]);
+    programApplied_ = true;
 }
 
 void Tavik::setProgramName(char* name)
@@ -197,17 +237,27 @@ int32_t Tavik::getChunk(void** data, bool isPreset)
 int32_t Tavik::setChunk(void* data, int32_t byteSize, bool isPreset)
 {
     if (!data) return 0;
-    // memmove: a host may hand back the very pointer getChunk gave it.
+    std::lock_guard<std::mutex> lock(writer_);
+    PreampProgramRecord& current = programs_[currentProgram_];
+    const auto* bytes = static_cast<const unsigned char*>(data);
     if (isPreset) {
         if (byteSize != kProgramChunkSize) return 0;
-        std::memmove(&programs_[currentProgram_], data, kProgramChunkSize);
-        repairRecord(programs_[currentProgram_]);
     } else {
         if (byteSize != kBankChunkSize) return 0;
+        bytes += static_cast<std::size_t>(currentProgram_) * sizeof(PreampProgramRecord);
+    }
+    // Hosts hand back the chunk they were given (on every session load): when the program in force comes
+    // back unchanged there is nothing to apply, and nothing to hear.
+    const bool unchanged = std::memcmp(&current, bytes, sizeof(PreampProgramRecord)) == 0;
+    // memmove: a host may hand back the very pointer getChunk gave it.
+    if (isPreset) {
+        std::memmove(&current, data, kProgramChunkSize);
+        repairRecord(current);
+    } else {
         std::memmove(programs_, data, kBankChunkSize);
         for (PreampProgramRecord& record : programs_) repairRecord(record);
     }
-    setProgram(currentProgram_);
+    if (!unchanged || !programApplied_) applyProgram(currentProgram_);
     return 1;
 }
 

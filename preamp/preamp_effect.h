@@ -2,7 +2,11 @@
 // both preamp paths; all parameter changes pass through setParameter.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
+
+#include "amp/audio_guard.h"
 
 #include "preamp/preamp_chain.h"
 #include "preamp/preamp_record.h"
@@ -32,6 +36,8 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override;
+    void suspend() override;
+    void resume() override;
 
     // Read-only views for tests and the editor.
     const PreampProgramRecord& program(int index) const noexcept { return programs_[index]; }
@@ -40,14 +46,28 @@ public:
     PreampChannel selectedChannel() const noexcept;
     const PreampChain& chain() const noexcept { return chain_; }
     // Takes a pending sample-rate or quality set-up now instead of at the next block; for a caller
-    // that owns the audio thread (tests, offline use).
-    void adoptPendingSetup() noexcept { chain_.adoptPendingSetup(); }
+    // that owns the audio thread (tests, offline use). False when the audio side is busy.
+    bool adoptPendingSetup() noexcept;
 
 private:
+    void applyProgram(int32_t program);
+    // While suspended no audio runs to take a change: take it at once, if nobody holds the audio side.
+    void adoptIfSuspended() noexcept;
+
     void store(int32_t index, float value) noexcept;
     void remember(int32_t index, float value) noexcept;
     void recall(PreampChannel channel);
     float liveValue(int32_t index) const noexcept { return live_.value(index); }
+
+    // Who works on the chain: the audio thread for one block, or a thread applying a change while
+    // suspended. The audio thread never waits for it.
+    amp::AudioGuard guard_;
+    std::atomic<bool> suspended_{true};
+    // Orders the calls that may wait or allocate (programs, chunks, rates); never taken by setParameter
+    // nor by the audio thread.
+    std::mutex writer_;
+    // False until the first program is applied; then re-applying the program in force changes nothing.
+    bool programApplied_ = false;
 
     PreampChain chain_;
     LiveParameters live_;

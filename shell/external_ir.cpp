@@ -75,26 +75,23 @@ void Tavik::restoreExternalIrs() {
         convertStoredIr(record, 1, host);
         record.irRate = static_cast<float>(host);
     }
+    const std::vector<double> silence(static_cast<size_t>(n), 0.0);
     for (int c = 0; c < 2; ++c) {
-        double* external = cabinet_.externalSpectrum(c);
         const double* stored = storedSpectrum(record, c);
-        if (rateUsable && cabinet::is_prepared_spectrum(stored, n))
-            std::copy(stored, stored + n, external);
-        else
-            std::fill(external, external + n, 0.0);
-        const bool empty = !rateUsable || std::strcmp(irName_[c], "Empty") == 0;
-        if (live(kIrSource1 + c) <= 0.5f) {
-            cabinet_.setReady(c, true);
-        } else {
-            cabinet_.useExternal(c);
-            cabinet_.setReady(c, !empty);
-        }
+        const bool prepared = rateUsable && cabinet::is_prepared_spectrum(stored, n);
+        // A cabinet set to an external response with none loaded plays nothing.
+        const bool playable = rateUsable && std::strcmp(storedName(record, c), "Empty") != 0;
+        cabinet_.setExternal(c, prepared ? stored : silence.data(), playable);
     }
 }
 
 void Tavik::loadExternalIr(int c) {
-    const int n = cabinet_.fftSize();
-    if (n == 0) return;  // before the host has set a rate there is no cabinet to load into
+    // The file selector's own event loop may call us again; one load at a time.
+    if (loading_.exchange(true)) return;
+    struct Done {
+        std::atomic<bool>& flag;
+        ~Done() { flag.store(false); }
+    } done{loading_};
 
     vst::VstFileType wave{};
     fillText(wave.name, sizeof(wave.name), "Wave File");
@@ -113,6 +110,7 @@ void Tavik::loadExternalIr(int c) {
     request.returnPath = path;
     request.sizeReturnPath = sizeof(path);
     // The host window cannot be disabled around the dialog on this platform; the dialog is modal anyway.
+    // Nothing is held while it is open: the user may take minutes, and the host keeps calling us meanwhile.
     std::string chosen;
     {
         CFileSelector selector(this);
@@ -120,36 +118,38 @@ void Tavik::loadExternalIr(int c) {
         chosen.assign(path, strnlen(path, sizeof(path)));
     }
 
-    // The file is read and checked before anything changes: a bad file leaves the cabinet, the program's
-    // stored response and its name as they were.
-    std::vector<double> kept;
-    double fileRate = 0.0;
-    if (!cabinet::read_external_ir(chosen.c_str(), sampleRate_, n, kept, fileRate)) return;
-    std::vector<double> spectrum;
-    const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
-    if (!cabinet_.prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
+    {
+        std::lock_guard<std::mutex> lock(writer_);
+        const int n = cabinet_.fftSize();
+        if (n == 0) return;  // before the host has set a rate there is no cabinet to load into
+        // The file is read and checked before anything changes: a bad file leaves the cabinet, the program's
+        // stored response and its name as they were.
+        std::vector<double> kept;
+        double fileRate = 0.0;
+        if (!cabinet::read_external_ir(chosen.c_str(), sampleRate_, n, kept, fileRate)) return;
+        std::vector<double> spectrum;
+        const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
+        if (!cabinet_.prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
 
-    ProgramRecord& record = programs_[currentProgram_];
-    // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.
-    if (static_cast<double>(record.irRate) != static_cast<double>(sampleRate_))
-        convertStoredIr(record, 1 - c, sampleRate_);
-    record.irRate = sampleRate_;
-    double* samples = storedSamples(record, c);
-    std::fill(samples, samples + kIrCapacity, 0.0);
-    std::copy(kept.begin(), kept.end(), samples);
-    storedLength(record, c) = static_cast<int32_t>(kept.size());
-    std::copy(spectrum.begin(), spectrum.end(), storedSpectrum(record, c));
+        ProgramRecord& record = programs_[currentProgram_];
+        // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.
+        if (static_cast<double>(record.irRate) != static_cast<double>(sampleRate_))
+            convertStoredIr(record, 1 - c, sampleRate_);
+        record.irRate = sampleRate_;
+        double* samples = storedSamples(record, c);
+        std::fill(samples, samples + kIrCapacity, 0.0);
+        std::copy(kept.begin(), kept.end(), samples);
+        storedLength(record, c) = static_cast<int32_t>(kept.size());
+        std::copy(spectrum.begin(), spectrum.end(), storedSpectrum(record, c));
 
-    cabinet_.clearBlock(c);
-    cabinet_.clearInputBlock();
-    std::copy(spectrum.begin(), spectrum.end(), cabinet_.externalSpectrum(c));
-    cabinet_.setReady(c, true);
-    if (sourceFlag_[c].load(std::memory_order_relaxed)) cabinet_.useExternal(c);
-
-    const size_t slash = chosen.find_last_of('/');
-    const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
-    vst::copyText(irName_[c], base.c_str(), kNameField - 1);
-    vst::copyText(storedName(record, c), base.c_str(), kNameField - 1);
+        const size_t slash = chosen.find_last_of('/');
+        const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
+        setIrName(c, base.c_str());
+        vst::copyText(storedName(record, c), base.c_str(), kNameField - 1);
+        // A cabinet playing its external response changes kernel at the next block, its tail cleared.
+        cabinet_.setExternal(c, spectrum.data(), true);
+    }
+    // Re-applied as after any load, so that an open editor shows the new name.
     setParameter(kIrSource1 + c, live(kIrSource1 + c));
 }
 

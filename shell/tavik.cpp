@@ -1,7 +1,9 @@
 #include "shell/tavik.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "shell/parameter_table.h"
 #include "vst/value_format.h"
@@ -19,17 +21,22 @@ constexpr const char* kBuiltinIrName[2] = {"Tavik_IR_Center(Alu)", "Tavik_IR_Edg
 
 Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
     for (auto& p : params_) p.store(0.0f, std::memory_order_relaxed);
-    initPrograms();
-    setProgram(0);
+    for (auto& m : memory_) m.store(0.0, std::memory_order_relaxed);
+    for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
+    {
+        std::lock_guard<std::mutex> lock(writer_);
+        publishAmpDesigns();
+        initPrograms();
+        applyProgram(0);
+    }
     canProcessReplacing();
     setUniqueID(vst::fourCC("TVKS"));
     setNumInputs(2);
     setNumOutputs(2);
-    for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
     // The editor is created here once it exists.
-    cabinet_.setMakeupGain(5.0);
-    // No audio runs yet: take the design of the first program now and set the valve stages to rest.
-    if (ampDesigns_.fetch()) amp_.adopt(ampDesigns_.front());
+    cabinet_.setMakeupGain(stereoLinkFlag_.load(std::memory_order_relaxed) ? 7.5 : 5.0);
+    // No audio runs yet: take the first program's design now and put the valve stages at rest.
+    adoptPending();
     amp_.setupStages();
     programsAreChunks();
 }
@@ -73,13 +80,13 @@ void Tavik::remember(int32_t index, float value) noexcept {
     int entry = memoryEntry(channel, index);
     if (entry < 0) return;
     int at = memoryOffset(channel) + entry;
-    memory_[at] = value;
+    memory_[at].store(value, std::memory_order_relaxed);
     programs_[currentProgram_].channelMemory[at] = value;
 }
 
 void Tavik::recall(AmpChannel channel) {
     auto remembered = [&](int32_t index) {
-        return static_cast<float>(memory_[memoryOffset(channel) + memoryEntry(channel, index)]);
+        return static_cast<float>(memory_[memoryOffset(channel) + memoryEntry(channel, index)].load(std::memory_order_relaxed));
     };
     for (int32_t index : {kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kVolume})
         setParameter(index, remembered(index));
@@ -88,6 +95,8 @@ void Tavik::recall(AmpChannel channel) {
     setParameter(kPowerAmp, remembered(kPowerAmp));
 }
 
+// Runs on any thread, the audio thread included: it never locks, allocates or waits (but for the two load
+// triggers, which open a file selector). A value set to what it already is changes nothing audible.
 void Tavik::setParameter(int32_t index, float value) {
     float v = vst::clampUnit(value);
     if (index < 0 || index >= kNumParams) {
@@ -145,9 +154,9 @@ void Tavik::setParameter(int32_t index, float value) {
     case kMonoStereo:
         break;
     case kQuality:
+        // Both designs are ready; the audio side takes the one the flag names at its next block.
         store(index, v);
         highQFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
-        requestAmpDesign();
         break;
     case kPhase1:
     case kPhase2:
@@ -180,34 +189,30 @@ void Tavik::setParameter(int32_t index, float value) {
         break;
     case kCab1On:
     case kCab2On:
+        // A cabinet switched off has its tail cleared by the audio side at the next block.
         store(index, v);
         cabinet_.setEnabled(index - kCab1On, v >= 0.5f);
-        if (v < 0.5f) cabinet_.clearBlock(index - kCab1On);
         break;
-    case kStereoLink:
+    case kStereoLink: {
+        // Only switching the link on centres the pans and resets Volume1: a value sent again while the link
+        // is on must not throw away the levels set since.
         store(index, v);
-        stereoLinkFlag_.store(0, std::memory_order_relaxed);
-        cabinet_.setMakeupGain(5.0);
-        if (v > 0.5f) {
-            stereoLinkFlag_.store(1, std::memory_order_relaxed);
+        const int link = v > 0.5f ? 1 : 0;
+        const int was = stereoLinkFlag_.exchange(link, std::memory_order_relaxed);
+        if (link && !was) {
             setParameter(kPan1, 0.5f);
             setParameter(kPan2, 0.5f);
             setParameter(kVolume1, 0.5f);
-            cabinet_.setMakeupGain(7.5);
         }
-        break;
-    case kDelay1:
-    case kDelay2: {
-        // Changes from the host or the editor glide: each moves the delay a tenth of the way. A program
-        // switch takes its stored delay exactly, so stored delays survive any number of switches.
-        if (applyingProgram_) {
-            params_[index].store(v, std::memory_order_relaxed);
-        } else {
-            store(index, static_cast<float>(0.9 * live(index) + 0.1 * v));
-        }
-        cabinet_.setDelay(index - kDelay1, live(index));
+        cabinet_.setMakeupGain(link ? 7.5 : 5.0);
         break;
     }
+    case kDelay1:
+    case kDelay2:
+        // The value is held as sent; the audio side lets the delay line glide to it.
+        store(index, v);
+        cabinet_.setDelayTarget(index - kDelay1, v);
+        break;
     case kLoadIr1:
     case kLoadIr2:
         if (v > 0.5f) loadExternalIr(index - kLoadIr1);
@@ -215,11 +220,12 @@ void Tavik::setParameter(int32_t index, float value) {
     case kIrSource1:
     case kIrSource2:
         store(index, v);
-        applySourceSwitch(index - kIrSource1, v);
+        cabinet_.setExternalSource(index - kIrSource1, v > 0.5f);
         break;
     default:
         break;
     }
+    adoptIfSuspended();
     if (editor_) editor_->setParameter(index, v);
 }
 
@@ -229,47 +235,81 @@ float Tavik::getParameter(int32_t index) {
     return live(index);
 }
 
+void Tavik::suspend() {
+    suspended_.store(true, std::memory_order_release);
+}
+
+void Tavik::resume() {
+    suspended_.store(false, std::memory_order_release);
+    // Nothing played since the host suspended us: delays set meanwhile take effect at once, without a glide.
+    cabinet_.snapDelays();
+}
+
 void Tavik::setSampleRate(float rate) {
     // A rate that is not a finite positive number would poison every design: keep the current one.
     if (!(std::isfinite(rate) && rate > 0.0f)) return;
+    std::lock_guard<std::mutex> lock(writer_);
+    // The rate in force again: nothing to redo, nothing to hear.
+    if (rate == sampleRate_ && cabinet_.sampleRate() == static_cast<double>(rate)) return;
+    cabinet::CabinetSection::EnginePtr engine = cabinet_.buildEngine(rate);
+    if (!engine) return;  // out of memory: the current rate stays in force
     sampleRate_ = rate;
-    requestAmpDesign();
-    const bool changed = cabinet_.sampleRate() != static_cast<double>(rate);
-    // A new rate rebuilds the cabinets with empty external spectra: bring the program's external
-    // impulse responses to the new rate at once, so cabinets set to them keep sounding.
-    if (cabinet_.setSampleRate(rate) && changed) {
-        restoreExternalIrs();
-        applySourceSwitch(0, live(kIrSource1));
-        applySourceSwitch(1, live(kIrSource2));
+    publishAmpDesigns();
+    {
+        // The cabinets' buffers are replaced: the audio side plays silence for a block that would start now.
+        amp::AudioGuard::Hold side(guard_);
+        engine = cabinet_.install(std::move(engine));
     }
+    engine.reset();
+    // A new engine starts with empty external spectra: bring the program's external impulse responses to the
+    // new rate at once, so cabinets set to them keep sounding.
+    restoreExternalIrs();
+    adoptIfSuspended();
 }
 
-void Tavik::applySourceSwitch(int c, float v) {
-    cabinet_.clearBlock(c);
-    if (v <= 0.5f) {
-        sourceFlag_[c].store(0, std::memory_order_relaxed);
-        cabinet_.setReady(c, true);
-        cabinet_.useInternal(c);
-    } else {
-        sourceFlag_[c].store(1, std::memory_order_relaxed);
-        cabinet_.useExternal(c);
-        if (std::strcmp(irName_[c], "Empty") == 0) cabinet_.setReady(c, false);
-    }
-}
-
-void Tavik::requestAmpDesign() {
-    std::lock_guard<std::mutex> lock(ampDesignWriter_);
-    ampDesigns_.back() = amp::makeAmpDesign(sampleRate_, highQFlag_.load(std::memory_order_relaxed) != 0);
+void Tavik::publishAmpDesigns() {
+    AmpDesigns& designs = ampDesigns_.back();
+    designs.quality[0] = amp::makeAmpDesign(sampleRate_, false);
+    designs.quality[1] = amp::makeAmpDesign(sampleRate_, true);
     ampDesigns_.publish();
+}
+
+bool Tavik::adoptPending() noexcept {
+    if (ampDesigns_.fetch()) adoptedQuality_ = -1;
+    const int quality = highQFlag_.load(std::memory_order_relaxed);
+    if (quality != adoptedQuality_) {
+        amp_.adopt(ampDesigns_.front().quality[quality]);
+        adoptedQuality_ = quality;
+    }
+    return cabinet_.beginBlock();
+}
+
+void Tavik::adoptIfSuspended() noexcept {
+    if (!suspended_.load(std::memory_order_acquire)) return;
+    amp::AudioGuard::Try side(guard_);
+    if (side.held()) adoptPending();
+}
+
+bool Tavik::adoptPendingNow() noexcept {
+    amp::AudioGuard::Try side(guard_);
+    if (!side.held()) return false;
+    adoptPending();
+    return true;
 }
 
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
     if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
-    if (ampDesigns_.fetch()) amp_.adopt(ampDesigns_.front());
-    amp_.beginBlock({live(kInput), live(kLow), live(kMid), live(kHigh), live(kContour), live(kPowerAmp)});
     const float* in = inputs[0];
     float* outL = outputs[0];
     float* outR = outputs[1];
+    amp::AudioGuard::Try side(guard_);
+    if (!side.held() || !adoptPending()) {
+        // Another thread is replacing the cabinets, or no rate was ever set: silence, without waiting.
+        std::fill(outL, outL + sampleFrames, 0.0f);
+        std::fill(outR, outR + sampleFrames, 0.0f);
+        return;
+    }
+    amp_.beginBlock({live(kInput), live(kLow), live(kMid), live(kHigh), live(kContour), live(kPowerAmp)});
     for (int32_t i = 0; i < sampleFrames; ++i) {
         // Read before writing: hosts may pass the same buffers for input and output.
         // A sample that is not a number would stay in the filter states for good: it plays as silence.
@@ -283,7 +323,7 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
                                             drive2Gain_.load(std::memory_order_relaxed));
         float left = 0.0f;
         float right = 0.0f;
-        cabinet_.processFrame(s, left, right);
+        cabinet_.processFrame(std::isfinite(s) ? s : 0.0, left, right);
         outL[i] = left;
         outR[i] = right;
     }
@@ -291,27 +331,58 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
 
 void Tavik::setProgram(int32_t program) {
     if (program < 0 || program >= kNumPrograms) return;
-    suspend();
+    std::lock_guard<std::mutex> lock(writer_);
+    // The program in force, chosen again (hosts do it on every session load): nothing changes.
+    if (programApplied_ && program == currentProgram_) return;
+    applyProgram(program);
+}
+
+void Tavik::applyProgram(int32_t program) {
     currentProgram_ = program;
-    const ProgramRecord& record = programs_[program];
+    ProgramRecord& record = programs_[program];
     // The record may come from a damaged project file: nothing outside 0..1 reaches the live state.
-    for (int m = 0; m < kChannelMemorySize; ++m) memory_[m] = vst::clampUnit(static_cast<float>(record.channelMemory[m]));
-    applyingProgram_ = true;
+    for (int m = 0; m < kChannelMemorySize; ++m)
+        memory_[m].store(vst::clampUnit(static_cast<float>(record.channelMemory[m])), std::memory_order_relaxed);
+    // The replay stores into this record as it goes (switching the stereo link on resets Volume1 and the
+    // pans), so it replays the values the program had when it was chosen.
+    std::array<float, sizeof(ProgramRecord::values) / sizeof(float)> stored;
+    std::copy(std::begin(record.values), std::end(record.values), stored.begin());
     for (int32_t index : {kChannel, kCleanCrunch, kQuality, kStereoLink, kPhase1, kPhase2, kVolume1, kVolume2,
                           kPan1, kPan2, kFreqHp1, kFreqHp2, kFreqLp1, kFreqLp2, kCab1On, kCab2On, kDelay1,
                           kDelay2})
-        setParameter(index, record.values[recordSlot(index)]);
-    applyingProgram_ = false;
-    for (int32_t index : {kIrSource1, kIrSource2})
-        params_[index].store(vst::clampUnit(record.values[recordSlot(index)]), std::memory_order_relaxed);
-    cabinet_.clearForProgramChange();
-    vst::copyText(irName_[0], record.ir1Name, kNameField - 1);
-    vst::copyText(irName_[1], record.ir2Name, kNameField - 1);
+        setParameter(index, stored[recordSlot(index)]);
+    cabinet_.clearAll();
+    setIrName(0, record.ir1Name);
+    setIrName(1, record.ir2Name);
     restoreExternalIrs();
     // Both source switches are applied on every switch, so each cabinet always has its spectrum.
-    setParameter(kIrSource1, live(kIrSource1));
-    setParameter(kIrSource2, live(kIrSource2));
-    resume();
+    setParameter(kIrSource1, stored[recordSlot(kIrSource1)]);
+    setParameter(kIrSource2, stored[recordSlot(kIrSource2)]);
+    // A program takes its stored delays at once; only changes made while it plays glide.
+    cabinet_.snapDelays();
+    programApplied_ = true;
+    adoptIfSuspended();
+}
+
+void Tavik::setIrName(int cabinet, const char* name) {
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    vst::copyText(irName_[cabinet], name, kNameField - 1);
+}
+
+std::string Tavik::irName(int cabinet) const {
+    if (cabinet < 0 || cabinet > 1) return {};
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    return irName_[cabinet];
+}
+
+bool Tavik::irLabelText(int cabinet, char* text, std::size_t size) const {
+    if (cabinet < 0 || cabinet > 1 || text == nullptr || size == 0) return false;
+    const bool external = live(kIrSource1 + cabinet) > 0.5f;
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    const char* name = external ? irName_[cabinet] : builtinName_[cabinet];
+    std::strncpy(text, name, size - 1);
+    text[size - 1] = '\0';
+    return true;
 }
 
 void Tavik::setProgramName(char* name) {
@@ -364,15 +435,24 @@ int32_t Tavik::getChunk(void** data, bool isPreset) {
 
 int32_t Tavik::setChunk(void* data, int32_t byteSize, bool isPreset) {
     if (!data) return 0;
+    std::lock_guard<std::mutex> lock(writer_);
+    ProgramRecord& current = programs_[currentProgram_];
+    const auto* bytes = static_cast<const unsigned char*>(data);
     if (isPreset) {
         if (byteSize != kProgramChunkSize) return 0;
-        // memmove: a host may hand back the very pointer getChunk gave it.
-        std::memmove(&programs_[currentProgram_], data, kProgramChunkSize);
     } else {
         if (byteSize != kBankChunkSize) return 0;
-        std::memmove(programs_, data, kBankChunkSize);
+        bytes += static_cast<std::size_t>(currentProgram_) * sizeof(ProgramRecord);
     }
-    setProgram(currentProgram_);
+    // Hosts hand back the chunk they were given (on every session load, some with the very pointer getChunk
+    // returned): when the program in force comes back unchanged there is nothing to apply, and nothing to hear.
+    const bool unchanged = std::memcmp(&current, bytes, sizeof(ProgramRecord)) == 0;
+    // memmove: the data may be our own records.
+    if (isPreset)
+        std::memmove(&current, data, kProgramChunkSize);
+    else
+        std::memmove(programs_, data, kBankChunkSize);
+    if (!unchanged || !programApplied_) applyProgram(currentProgram_);
     return 1;
 }
 

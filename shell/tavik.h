@@ -4,11 +4,14 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "amp/amp_design.h"
+#include "amp/audio_guard.h"
 #include "amp/design_handover.h"
 #include "amp/full_stack_amp.h"
 #include "cabinet/cabinet_section.h"
@@ -41,16 +44,26 @@ public:
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override;
 
+    void suspend() override;
+    void resume() override;
+
     // Read-only views for tests and the editor.
     const ProgramRecord& program(int index) const noexcept { return programs_[index]; }
-    double channelMemory(int entry) const noexcept { return memory_[entry]; }
+    double channelMemory(int entry) const noexcept { return memory_[entry].load(std::memory_order_relaxed); }
     double drive1Gain() const noexcept { return drive1Gain_.load(std::memory_order_relaxed); }
     double drive2Gain() const noexcept { return drive2Gain_.load(std::memory_order_relaxed); }
     AmpChannel selectedChannel() const noexcept;
     const amp::FullStackAmp& ampModel() const noexcept { return amp_; }
-    cabinet::CabinetSection& cabinets() noexcept { return cabinet_; }
-    const char* irName(int cabinet) const noexcept { return irName_[cabinet]; }
+    const cabinet::CabinetSection& cabinets() const noexcept { return cabinet_; }
+    // What the IR label of a cabinet shows: the built-in response's name while the cabinet plays it, else the
+    // name of the loaded response ("Empty" when none). Safe on any thread but the audio thread.
+    bool irLabelText(int cabinet, char* text, std::size_t size) const;
     const char* builtinIrName(int cabinet) const noexcept { return builtinName_[cabinet]; }
+    // The name of a cabinet's loaded response ("Empty" when none).
+    std::string irName(int cabinet) const;
+    // Takes whatever other threads handed over to the audio side now, as the next block would; for a caller
+    // that owns the audio thread (tests, offline use). False when the audio side is busy.
+    bool adoptPendingNow() noexcept;
 
 private:
     void initPrograms() noexcept;
@@ -58,32 +71,51 @@ private:
     void remember(int32_t index, float value) noexcept;
     void recall(AmpChannel channel);
     float live(int32_t index) const noexcept { return params_[index].load(std::memory_order_relaxed); }
-    // Prepares the amp's design for the current rate and quality and hands it to the audio thread.
-    void requestAmpDesign();
-    void applySourceSwitch(int cabinet, float value);
 
+    // ---- audio side (the holder of guard_) ----
+    // Takes the handed-over amp designs and cabinet state; false when no cabinet exists yet.
+    bool adoptPending() noexcept;
+    // While suspended no audio runs to take a change: take it at once, if nobody holds the audio side.
+    void adoptIfSuspended() noexcept;
+
+    // ---- writer side (writer_ held) ----
+    void applyProgram(int32_t program);
+    void publishAmpDesigns();
     // External impulse responses (external_ir.cpp).
     void loadExternalIr(int cabinet);
-    // Brings the current program's external impulse responses to the host rate and into the cabinets.
+    // Brings the current program's external impulse responses to the host rate and hands them to the cabinets.
     void restoreExternalIrs();
     // The record's impulse response of one cabinet, brought from the record's rate to `rate`.
     void convertStoredIr(ProgramRecord& record, int cabinet, double rate);
+    void setIrName(int cabinet, const char* name);
+
+    // Who works on the amp and the cabinets: the audio thread for one block, or a thread applying a change
+    // while suspended. The audio thread never waits for it.
+    amp::AudioGuard guard_;
+    std::atomic<bool> suspended_{true};
+    // Orders the calls that may wait or allocate (programs, chunks, rates, loads); never taken by
+    // setParameter outside a load, nor by the audio thread.
+    std::mutex writer_;
+    // The live IR names, read by the editor's thread.
+    mutable std::mutex namesMutex_;
 
     amp::FullStackAmp amp_;
-    // A new amp design (sample rate or quality change) reaches the audio thread through this buffer and
-    // is adopted at the top of the next block: factor and coefficients change together, and neither
-    // side ever waits for the other. The mutex only orders writers on non-audio threads.
-    amp::TripleBuffer<amp::AmpDesign> ampDesigns_;
-    std::mutex ampDesignWriter_;
+    // The amp's designs for both qualities at the current rate, prepared with the rate and taken at the top of
+    // a block; the quality switch only chooses between them, so it never waits, allocates or redesigns.
+    struct AmpDesigns {
+        amp::AmpDesign quality[2];
+    };
+    amp::TripleBuffer<AmpDesigns> ampDesigns_;
+    int adoptedQuality_ = -1;  // audio side
 
     cabinet::CabinetSection cabinet_;
-    std::atomic<int> sourceFlag_[2] = {0, 0};
-    // True while a program switch replays its stored values.
-    bool applyingProgram_ = false;
+    std::atomic<bool> loading_{false};
+    // False until the first program is applied; then re-applying the program in force changes nothing.
+    bool programApplied_ = false;
 
     ProgramRecord programs_[kNumPrograms];
     std::array<std::atomic<float>, kNumParams> params_{};
-    double memory_[kChannelMemorySize] = {};
+    std::array<std::atomic<double>, kChannelMemorySize> memory_{};
     char irName_[2][kNameField] = {};
     char builtinName_[2][kNameField] = {};
 

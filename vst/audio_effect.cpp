@@ -1,5 +1,7 @@
 #include "vst/audio_effect.h"
 
+#include "vst/flush_denormals.h"
+
 namespace vst {
 
 namespace {
@@ -27,6 +29,7 @@ intptr_t dispatchTrampoline(AEffect* e, int32_t opcode, int32_t index, intptr_t 
 void processTrampoline(AEffect* e, float** inputs, float** outputs, int32_t frames) {
     AudioEffect* effect = effectOf(e);
     if (!effect || !inputs || !outputs || frames <= 0) return;
+    ScopedFlushDenormals flush;
     try {
         effect->processReplacing(inputs, outputs, frames);
     } catch (...) {

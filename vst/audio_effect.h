@@ -2,6 +2,7 @@
 // class. No exception thrown by an effect crosses back into the host.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "vst/aeff_editor.h"
@@ -68,9 +69,10 @@ protected:
 
     AudioMasterCallback audioMaster_;
     AEffEditor* editor_ = nullptr;
-    float sampleRate_ = 44100.0f;
-    int32_t blockSize_ = 1024;
-    int32_t currentProgram_ = 0;
+    // Hosts read and write these from any thread.
+    std::atomic<float> sampleRate_{44100.0f};
+    std::atomic<int32_t> blockSize_{1024};
+    std::atomic<int32_t> currentProgram_{0};
 
 private:
     AEffect effect_{};

@@ -25,3 +25,14 @@ extern "C" __attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vs
 // Older hosts look for the entry point under the name main.
 extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) vst::AEffect* vstPluginMainAlias(
     vst::AudioMasterCallback audioMaster) __asm__("main");
+
+#if defined(TAVIK_STATIC_RUNTIME)
+// The C++ runtime is linked into each plug-in (hosts differ in the runtime they bring, and ours must not
+// clash with theirs), so its emergency exception pool of about 70 kB belongs to this library alone and would
+// be lost at every unload: hosts load and unload plug-ins many times while scanning. Give it back when the
+// library goes away; nothing of ours runs after that.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+__attribute__((destructor)) static void releaseRuntimePool() { __gnu_cxx::__freeres(); }
+#endif

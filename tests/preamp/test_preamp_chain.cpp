@@ -119,6 +119,7 @@ TEST(PreampSetup, QualityToggleKeepsStagesWhileANewRateRestsThem)
 TEST(PreampSetup, EmptyBlocksWriteAndChangeNothing)
 {
     auto fx = makeEffect();
+    fx->resume();  // while suspended a change is taken at once
     fx->setParameter(kQuality, 1.0f);
     std::vector<float> buf(16, 0.25f);
     float* io[2] = {buf.data(), buf.data()};
