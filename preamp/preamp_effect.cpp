@@ -165,6 +165,8 @@ bool Tavik::adoptPendingSetup() noexcept
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
 {
     if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
+    // Audio runs: from now on changes wait for the top of a block, even from a host that never said resume.
+    if (suspended_.load(std::memory_order_relaxed)) suspended_.store(false, std::memory_order_relaxed);
     amp::AudioGuard::Try side(guard_);
     if (!side.held()) {
         // Another thread is applying a change right now (only while the host says it is suspended).

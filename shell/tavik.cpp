@@ -302,6 +302,8 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     const float* in = inputs[0];
     float* outL = outputs[0];
     float* outR = outputs[1];
+    // Audio runs: from now on changes wait for the top of a block, even from a host that never said resume.
+    if (suspended_.load(std::memory_order_relaxed)) suspended_.store(false, std::memory_order_relaxed);
     amp::AudioGuard::Try side(guard_);
     if (!side.held() || !adoptPending()) {
         // Another thread is replacing the cabinets, or no rate was ever set: silence, without waiting.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "amp/output_limit.h"
 #include "cabinet/cab_filter.h"
 
 namespace cabinet {
@@ -370,7 +371,8 @@ TEST(CabinetSectionThreads, ControlsAndSpectraChangeWhileAudioRuns)
     done = true;
     controls.join();
     EXPECT_TRUE(finite);
-    EXPECT_LT(peak, 8.0f) << "no torn spectrum or filter may blow the output up";
+    // Loud is possible (noise through noise at full gains); only a torn spectrum or filter reaches the limit.
+    EXPECT_LT(peak, amp::kOutputLimit) << "the output ran away";
     EXPECT_EQ(n, 2048);
 }
 

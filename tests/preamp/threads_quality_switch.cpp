@@ -20,6 +20,7 @@ TEST(PreampQualitySwitch, TogglingWhileAudioRunsIsRaceFree)
     fx->setSampleRate(48000.0f);
     fx->setParameter(kMonoStereo, 1.0f);
     fx->setParameter(kChannel, 1.0f);
+    fx->resume();
     std::atomic<bool> stop{false};
     std::atomic<bool> allFinite{true};
     std::atomic<bool> consistent{true};

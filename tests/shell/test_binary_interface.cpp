@@ -206,4 +206,14 @@ TEST(FullStackAbi, ProcessAcceptsAnyBlock) {
     }
 }
 
+TEST(FullStackAbi, LoadingAndUnloadingLosesNoMemory) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer builds link the C++ runtime dynamically and replace the allocator";
+#else
+    const long growth = heapGrowthOverLoads(TAVIK_FULLSTACK_PATH, 20);
+    if (growth < 0) GTEST_SKIP() << "the library is already loaded in this process";
+    EXPECT_LT(growth, 20 * 1024) << "bytes lost over 20 loads and unloads";
+#endif
+}
+
 }  // namespace

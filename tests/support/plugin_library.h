@@ -2,6 +2,7 @@
 #pragma once
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <cstring>
 #include <string>
@@ -88,5 +89,26 @@ public:
 
     vst::AEffect* e;
 };
+
+// Heap bytes still in use after loading the library, creating and closing an effect and unloading it again,
+// `cycles` times, beyond what the first cycle left behind. Hosts load and unload plug-ins many times while
+// they scan. -1 when the library is already loaded in this process (then it would not be unloaded).
+inline long heapGrowthOverLoads(const char* path, int cycles) {
+    if (void* already = dlopen(path, RTLD_NOW | RTLD_NOLOAD)) {
+        dlclose(already);
+        return -1;
+    }
+    auto cycle = [path] {
+        void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return;
+        auto entry = reinterpret_cast<vst::PluginEntryProc>(dlsym(handle, "VSTPluginMain"));
+        if (vst::AEffect* e = entry ? entry(testHostCallback) : nullptr) e->dispatcher(e, vst::effClose, 0, 0, nullptr, 0.0f);
+        dlclose(handle);
+    };
+    cycle();
+    const auto before = static_cast<long>(mallinfo2().uordblks);
+    for (int i = 0; i < cycles; ++i) cycle();
+    return static_cast<long>(mallinfo2().uordblks) - before;
+}
 
 }  // namespace testing_support
