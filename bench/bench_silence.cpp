@@ -28,7 +28,7 @@ void BM_Plugin(benchmark::State& state)
     vst::AEffect* e = fx->getAeffect();
     e->dispatcher(e, vst::effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     e->dispatcher(e, vst::effMainsChanged, 0, 1, nullptr, 0.0f);
-    e->setParameter(e, preamp ? tavik_preamp::kQuality : tavik::kQuality, 1.0f);  // HighQ
+    e->setParameter(e, preamp ? int32_t{tavik_preamp::kQuality} : int32_t{tavik::kQuality}, 1.0f);  // HighQ
     if (preamp) e->setParameter(e, tavik_preamp::kMonoStereo, 1.0f);              // dual mono
 
     const auto frames = static_cast<std::size_t>(rate);
