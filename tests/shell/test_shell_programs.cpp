@@ -109,6 +109,25 @@ TEST(Programs, SwitchesKeepCabinetsSoundingAndDelaysExact) {
     EXPECT_GT(energy(out, 1), 1e-6);
 }
 
+TEST(Programs, ADelayStoredByAnEarlierVersionPlaysAsBefore) {
+    // Earlier versions stored the smoothed delay (0.19 after two sends of 1.0); it loads as that delay, at once.
+    auto t = make();
+    t->resume();
+    render(*t, 2048);
+    std::vector<unsigned char> program(tavik::kProgramChunkSize);
+    void* data = nullptr;
+    t->getChunk(&data, true);
+    std::memcpy(program.data(), data, program.size());
+    const float old = 0.19f;
+    std::memcpy(program.data() + offsetof(tavik::ProgramRecord, values) +
+                    sizeof(float) * static_cast<size_t>(tavik::recordSlot(tavik::kDelay1)),
+                &old, sizeof old);
+    ASSERT_EQ(t->setChunk(program.data(), tavik::kProgramChunkSize, true), 1);
+    EXPECT_EQ(t->getParameter(tavik::kDelay1), old);
+    render(*t, 256);  // the audio side takes the program at its next block
+    EXPECT_EQ(t->cabinets().delayLength(0), static_cast<int>(old * 220)) << "no glide into a program's delay";
+}
+
 TEST(Programs, EmptyExternalSourceIsSilent) {
     auto t = make();
     t->setParameter(tavik::kIrSource1, 1.0f);
