@@ -92,6 +92,10 @@ void Tavik::loadExternalIr(int c) {
         std::atomic<bool>& flag;
         ~Done() { flag.store(false); }
     } done{loading_};
+    {
+        std::lock_guard<std::mutex> lock(writer_);
+        if (cabinet_.fftSize() == 0) return;  // before the host has set a rate there is no cabinet to load into
+    }
 
     vst::VstFileType wave{};
     fillText(wave.name, sizeof(wave.name), "Wave File");
