@@ -34,7 +34,6 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
     setNumInputs(2);
     setNumOutputs(2);
     // The editor is created here once it exists.
-    cabinet_.setMakeupGain(stereoLinkFlag_.load(std::memory_order_relaxed) ? 7.5 : 5.0);
     // No audio runs yet: take the first program's design now and put the valve stages at rest.
     adoptPending();
     amp_.setupStages();
