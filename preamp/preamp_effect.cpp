@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "preamp/preamp_editor.h"
 #include "preamp/preamp_parameters.h"
 #include "vst/value_format.h"
 
@@ -30,6 +31,7 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(vst::fourCC("TVKP"));
+    new SDEditor(this);  // registers itself as this effect's editor, which owns and deletes it
     // No audio runs yet: take the first program's set-up now and put the valve stages at rest.
     adoptPendingSetup();
     chain_.restStages(chain_.factor() * static_cast<double>(sampleRate_));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "editor/sd_editor.h"
 #include "shell/parameter_table.h"
 #include "vst/value_format.h"
 
@@ -33,7 +34,7 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, k
     setUniqueID(vst::fourCC("TVKS"));
     setNumInputs(2);
     setNumOutputs(2);
-    // The editor is created here once it exists.
+    new SDEditor(this);  // registers itself as this effect's editor, which owns and deletes it
     // No audio runs yet: take the first program's design now and put the valve stages at rest.
     adoptPending();
     amp_.setupStages();
