@@ -10,6 +10,7 @@
 
 #include "host/audio_file.h"
 #include "host/commands.h"
+#include "host/editor_window.h"
 #include "host/guitar_riff.h"
 #include "host/host_error.h"
 #include "host/plot.h"
@@ -128,6 +129,21 @@ int runDemo(const Options& options) {
         std::fflush(out);
     }
     if (!problems.empty()) throw HostError("demo: non-finite output in " + problems.front());
+
+    // Pictures of the editors, when there is a display to open them on.
+    if (!displayAvailable()) {
+        std::fprintf(out, "  (no X display: the editor pictures are left out; run under xvfb-run to get them)\n");
+        return 0;
+    }
+    for (const auto& [library, stem] : {std::pair{amp, "editor-fullstack"}, std::pair{preamp, "editor-preamp"}}) {
+        if (!std::filesystem::exists(library)) continue;
+        HostContext host;
+        auto plugin = Plugin::load(library.string(), host);
+        startProcessing(*plugin, kRate, kBlock);
+        const auto png = (outDir / (std::string(stem) + ".png")).string();
+        saveEditorSnapshot(*plugin, png);
+        std::fprintf(out, "  %-16s %s\n", stem, png.c_str());
+    }
     return 0;
 }
 

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
             return runValidate(options);
         case Command::Demo:
             return runDemo(options);
+        case Command::Edit:
+            return runEdit(options);
+        case Command::Snapshot:
+            return runSnapshot(options);
         }
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vsthost: %s (vsthost --help lists the commands)\n", e.what());

@@ -57,6 +57,8 @@ const std::map<std::string, CommandShape>& commands() {
         {"bench", {Command::Bench, 1, 0, kSetup | kSeconds | kJson | kQuiet}},
         {"validate", {Command::Validate, 1, 0, kLevel | kJson | kQuiet}},
         {"demo", {Command::Demo, 0, 1, kQuiet}},
+        {"edit", {Command::Edit, 1, 0, kSetup}},
+        {"snapshot", {Command::Snapshot, 2, 0, kSetup}},
         {"help", {Command::Help, 0, 0, 0}},
     };
     return table;
@@ -178,6 +180,7 @@ Options parseOptions(const std::vector<std::string>& args) {
             {Command::Info, "info PLUGIN.so"},       {Command::Render, "render PLUGIN.so IN OUT.wav"},
             {Command::Bench, "bench PLUGIN.so"},     {Command::Validate, "validate PLUGIN.so"},
             {Command::Demo, "demo [OUTDIR]"},        {Command::Help, "help"},
+            {Command::Edit, "edit PLUGIN.so"},       {Command::Snapshot, "snapshot PLUGIN.so OUT.png"},
         };
         throw UsageError(std::string("expected: vsthost ") + expected.at(shape.command));
     }
@@ -189,6 +192,10 @@ Options parseOptions(const std::vector<std::string>& args) {
             options.input = positionals[1];
             options.output = positionals[2];
         }
+        if (shape.command == Command::Snapshot) {
+            options.output = positionals[1];
+            if (!hasExtension(options.output, ".png")) throw UsageError("snapshot writes a PNG file: OUT must end in .png");
+        }
     }
     return options;
 }
@@ -199,6 +206,8 @@ const char* usageText() {
            "  vsthost render PLUGIN.so IN OUT.wav [options] [--in-place]\n"
            "  vsthost validate PLUGIN.so [--level 1..10] [--json]\n"
            "  vsthost bench PLUGIN.so [--seconds S] [options] [--json]\n"
+           "  vsthost snapshot PLUGIN.so OUT.png [options]   (the editor's window as a picture)\n"
+           "  vsthost edit PLUGIN.so [options] [--save FILE]  (the editor in a window; preset saved on close)\n"
            "  vsthost demo [OUTDIR]\n"
            "options, applied in command-line order:\n"
            "  --rate HZ          sample rate (default: the input file's, else 44100)\n"

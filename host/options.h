@@ -9,7 +9,7 @@
 
 namespace vsthost {
 
-enum class Command { Help, Info, Render, Bench, Validate, Demo };
+enum class Command { Help, Info, Render, Bench, Validate, Demo, Edit, Snapshot };
 
 // One of the options that change the plug-in, applied in command-line order.
 struct Action {
@@ -24,7 +24,7 @@ struct Options {
     Command command = Command::Help;
     std::string plugin;
     std::string input;
-    std::string output;  // render's OUT.wav, or demo's folder
+    std::string output;  // render's OUT.wav, snapshot's OUT.png, or demo's folder
     std::optional<double> rate;
     int32_t block = 512;
     double seconds = 10.0;
