@@ -19,6 +19,7 @@ CMouseEventResult CAnimKnob::onMouseDown(CPoint where, int32_t buttons) {
     fine_ = (buttons & kShift) != 0;
     anchorValue_ = getValue();
     anchorY_ = where.y;
+    lastY_ = where.y;
     return CMouseEventResult::Handled;
 }
 
@@ -26,11 +27,12 @@ CMouseEventResult CAnimKnob::onMouseMoved(CPoint where, int32_t buttons) {
     if (!dragging_) return CMouseEventResult::NotHandled;
     const bool fine = (buttons & kShift) != 0;
     if (fine != fine_) {
-        // Pressing or releasing shift mid-drag changes the speed from here on, without a jump.
+        // Pressing or releasing shift mid-drag changes the speed from the last position on, without a jump.
         fine_ = fine;
         anchorValue_ = getValue();
-        anchorY_ = where.y;
+        anchorY_ = lastY_;
     }
+    lastY_ = where.y;
     const float range = static_cast<float>(kDragRange) * (fine_ ? kFineFactor : 1.0f);
     float target = anchorValue_ + static_cast<float>(anchorY_ - where.y) / range;
     if (target < 0.0f || target > 1.0f) {

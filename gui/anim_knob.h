@@ -29,4 +29,5 @@ private:
     bool fine_ = false;
     float anchorValue_ = 0.0f;
     CCoord anchorY_ = 0;
+    CCoord lastY_ = 0;
 };

@@ -137,9 +137,10 @@ void CFrame::redraw() {
     if (!everDrawn_) {
         areas.assign(1, size_);
         everDrawn_ = true;
+    } else {
+        for (CView* view : views_)
+            if (view->isDirty()) areas.push_back(view->getViewSize().intersection(size_));
     }
-    for (CView* view : views_)
-        if (view->isDirty()) areas.push_back(view->getViewSize().intersection(size_));
     if (areas.empty()) return;
 
     cairo_t* cr = cairo_create(back_);
