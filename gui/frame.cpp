@@ -13,10 +13,11 @@ CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor) : s
 }
 
 CFrame::~CFrame() {
-    // The window goes first: nothing may reach a view while the views are deleted.
+    // The back buffer goes before the window: cairo ties copies of it to the window's connection.
+    if (back_) cairo_surface_destroy(back_);
+    // Then the window, so that nothing reaches a view while the views are deleted.
     window_.reset();
     for (CView* view : views_) delete view;
-    if (back_) cairo_surface_destroy(back_);
 }
 
 unsigned long CFrame::windowId() const { return window_ ? window_->id() : 0; }

@@ -3,12 +3,13 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
-#include <cairo-xlib.h>
 #include <cairo.h>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "gui/xdnd.h"
@@ -99,17 +100,19 @@ int32_t buttonOf(unsigned int button) {
 
 class X11Window final : public CFrame::Window {
 public:
-    X11Window(Display* display, std::unique_ptr<ErrorTrap> trap, ::Window window, Visual* visual, const CRect& size,
+    X11Window(Display* display, std::unique_ptr<ErrorTrap> trap, ::Window window, const XWindowAttributes& attributes,
               CFrame& frame)
         : display_(display),
           trap_(std::move(trap)),
           window_(window),
-          surface_(cairo_xlib_surface_create(display, window, visual, size.width(), size.height())),
+          visual_(attributes.visual),
+          depth_(attributes.depth),
+          gc_(XCreateGC(display, window, 0, nullptr)),
           dnd_(display, window, frame),
           frame_(frame) {}
 
     ~X11Window() override {
-        cairo_surface_destroy(surface_);
+        XFreeGC(display_, gc_);
         if (copyCursor_) XFreeCursor(display_, copyCursor_);
         if (alive_) XDestroyWindow(display_, window_);
         XSync(display_, False);
@@ -128,13 +131,27 @@ public:
 
     void show(cairo_surface_t* back, const std::vector<CRect>& areas) override {
         if (!alive_) return;
-        cairo_t* cr = cairo_create(surface_);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, back, 0, 0);
-        for (const CRect& area : areas) cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
-        cairo_fill(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface_);
+        const unsigned char* pixels = cairo_image_surface_get_data(back);
+        const int stride = cairo_image_surface_get_stride(back);
+        for (const CRect& area : areas) {
+            if (area.isEmpty()) continue;
+            XImage* image = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
+                                         static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 32, 0);
+            if (!image) continue;
+            image->data = static_cast<char*>(std::calloc(static_cast<std::size_t>(image->bytes_per_line),
+                                                         static_cast<std::size_t>(area.height())));
+            if (!image->data) {
+                XDestroyImage(image);
+                continue;
+            }
+            for (CCoord y = 0; y < area.height(); ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(pixels + (area.top + y) * stride) + area.left;
+                convertRow(row, image, y, area.width());
+            }
+            XPutImage(display_, window_, gc_, image, 0, 0, area.left, area.top, static_cast<unsigned>(area.width()),
+                      static_cast<unsigned>(area.height()));
+            XDestroyImage(image);  // frees the data as well
+        }
         // Wait until the server has drawn it: whoever looks at the window next sees the new pixels.
         XSync(display_, False);
     }
@@ -151,6 +168,31 @@ public:
     }
 
 private:
+    // One row of back-buffer pixels (0x00RRGGBB) into the window's pixel format.
+    static void convertRow(const uint32_t* row, XImage* image, CCoord y, CCoord width) {
+        const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 &&
+                            image->green_mask == 0xff00 && image->blue_mask == 0xff && image->byte_order == LSBFirst;
+        if (direct) {
+            // The common case (24- or 32-bit TrueColor): the same layout; an alpha byte, if any, opaque.
+            auto* out = reinterpret_cast<uint32_t*>(image->data + y * image->bytes_per_line);
+            for (CCoord x = 0; x < width; ++x) out[x] = row[x] | 0xff000000u;
+            return;
+        }
+        for (CCoord x = 0; x < width; ++x)
+            XPutPixel(image, x, y,
+                      scaled(row[x] >> 16, image->red_mask) | scaled(row[x] >> 8, image->green_mask) |
+                          scaled(row[x], image->blue_mask));
+    }
+
+    // An 8-bit channel value placed into a channel mask of any width and position.
+    static unsigned long scaled(uint32_t value, unsigned long mask) {
+        if (mask == 0) return 0;
+        int shift = 0;
+        while (!((mask >> shift) & 1)) ++shift;
+        const unsigned long max = mask >> shift;
+        return (((value & 0xffu) * max + 127) / 255) << shift;
+    }
+
     void handle(const XEvent& event) {
         switch (event.type) {
         case Expose:
@@ -188,7 +230,9 @@ private:
     Display* display_;
     std::unique_ptr<ErrorTrap> trap_;  // outlives the connection: released after XCloseDisplay
     ::Window window_;
-    cairo_surface_t* surface_;
+    Visual* visual_;
+    int depth_;
+    GC gc_;
     XdndTarget dnd_;
     CFrame& frame_;
     Cursor copyCursor_ = 0;
@@ -224,7 +268,7 @@ std::unique_ptr<CFrame::Window> CFrame::Window::open(void* parent, const CRect& 
         XCloseDisplay(display);
         return nullptr;
     }
-    auto result = std::make_unique<X11Window>(display, std::move(trap), window, attributes.visual, size, frame);
+    auto result = std::make_unique<X11Window>(display, std::move(trap), window, attributes, frame);
     XMapWindow(display, window);
     XSync(display, False);
     return result;
