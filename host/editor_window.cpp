@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "host/host_error.h"
+#include "host/session.h"
 #include "vst/aeffect.h"
 
 namespace vsthost {
@@ -140,6 +141,13 @@ void EditorWindow::savePng(const std::string& path) {
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS)
         throw HostError("cannot write " + path + ": " + cairo_status_to_string(status));
+}
+
+std::unique_ptr<Plugin> loadForEditor(const Options& options, HostContext& host) {
+    auto plugin = Plugin::load(options.plugin, host);
+    startProcessing(*plugin, options.rate.value_or(44100.0), options.block);
+    applyActions(*plugin, options.actions);
+    return plugin;
 }
 
 void saveEditorSnapshot(Plugin& plugin, const std::string& path) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/options.h"
 #include "host/plugin.h"
 
 typedef struct _XDisplay Display;
@@ -44,6 +45,10 @@ private:
     bool editorOpen_ = false;
     bool closedByUser_ = false;
 };
+
+// Loads the plug-in for snapshot or edit and puts it into the state the options ask for, at their rate
+// (else 44100 Hz), processing resumed.
+std::unique_ptr<Plugin> loadForEditor(const Options& options, HostContext& host);
 
 // Opens the editor, idles it until its pixels stop changing, and writes them as a PNG file.
 void saveEditorSnapshot(Plugin& plugin, const std::string& path);

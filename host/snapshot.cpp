@@ -2,15 +2,12 @@
 #include "host/commands.h"
 #include "host/editor_window.h"
 #include "host/presets.h"
-#include "host/session.h"
 
 namespace vsthost {
 
 int runSnapshot(const Options& options) {
     HostContext host;
-    auto plugin = Plugin::load(options.plugin, host);
-    startProcessing(*plugin, options.rate.value_or(44100.0), options.block);
-    applyActions(*plugin, options.actions);
+    auto plugin = loadForEditor(options, host);
     saveEditorSnapshot(*plugin, options.output);
     plugin->suspend();
     if (!options.savePath.empty()) fx::save(*plugin, options.savePath);

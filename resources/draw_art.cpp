@@ -513,22 +513,24 @@ void batToggle(cairo_t* cr, double cx, double cy, double nut, double length, dou
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 }
 
-cairo_surface_t* channelSwitch() {
-    // Frame 0 is position 0 (channel 1, lever up), frame 1 position 1 (channel 2, lever down).
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 35, 120);
+// A film strip of two frames stacked vertically; draw(cr, frame, top) draws one frame.
+template <class Draw>
+cairo_surface_t* twoFrames(int width, int frameHeight, Draw draw) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, 2 * frameHeight);
     cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) batToggle(cr, 17.5, 60.0 * f + 30, 9, 20, 4.5, f == 0);
+    for (int f = 0; f < 2; ++f) draw(cr, f, static_cast<double>(frameHeight * f));
     cairo_destroy(cr);
     return s;
 }
 
+cairo_surface_t* channelSwitch() {
+    // Frame 0 is position 0 (channel 1, lever up), frame 1 position 1 (channel 2, lever down).
+    return twoFrames(35, 60, [](cairo_t* cr, int f, double y) { batToggle(cr, 17.5, y + 30, 9, 20, 4.5, f == 0); });
+}
+
 cairo_surface_t* miniToggle() {
     // Frame 0 off (lever down), frame 1 on (lever up).
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 12, 54);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) batToggle(cr, 6, 27.0 * f + 13.5, 5, 9, 2.6, f == 1);
-    cairo_destroy(cr);
-    return s;
+    return twoFrames(12, 27, [](cairo_t* cr, int f, double y) { batToggle(cr, 6, y + 13.5, 5, 9, 2.6, f == 1); });
 }
 
 // A round jewel light: dark when off, glowing when on.
@@ -549,11 +551,7 @@ void jewel(cairo_t* cr, double cx, double cy, double r, Rgb lit, bool on) {
 }
 
 cairo_surface_t* lightButton() {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 16);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) jewel(cr, 4, 8.0 * f + 4, 3.8, hex(0xff3a22), f == 1);
-    cairo_destroy(cr);
-    return s;
+    return twoFrames(8, 8, [](cairo_t* cr, int f, double y) { jewel(cr, 4, y + 4, 3.8, hex(0xff3a22), f == 1); });
 }
 
 // A square push button with a light in it; the top-left w x h pixels of each frame hold it.
@@ -576,54 +574,37 @@ void pushButton(cairo_t* cr, double x, double y, double w, double h, bool presse
 
 cairo_surface_t* phaseButton() {
     // Frame 1 (polarity inverted) lights up.
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 18, 38);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) {
-        const double cy = 19.0 * f + 9.5;
+    return twoFrames(18, 19, [](cairo_t* cr, int f, double y) {
+        const double cy = y + 9.5;
         cairo_arc(cr, 9, cy, 8.3, 0, 2 * kPi);
         cairo_set_source_rgb(cr, 0.08, 0.08, 0.08);
         cairo_fill(cr);
         jewel(cr, 9, cy, 6, hex(0xffb020), f == 1);
         text(cr, "\xC3\x98", 9, cy - 0.5, 8, f == 1 ? hex(0x3a2000) : hex(0xb0a080));
-    }
-    cairo_destroy(cr);
-    return s;
+    });
 }
 
 cairo_surface_t* loadButton() {
     // Frame 0 released, frame 1 held down. Only the upper part is drawn: the knob row overlaps the rest.
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 53, 80);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) {
-        const double y = 40.0 * f;
+    return twoFrames(53, 40, [](cairo_t* cr, int f, double y) {
         pushButton(cr, 2.5, y + 1.5, 47, 22, f == 1);
         text(cr, "LOAD IR", 26, y + 12.5 + (f == 1 ? 1 : 0), 8.5, hex(0x141414));
-    }
-    cairo_destroy(cr);
-    return s;
+    });
 }
 
 cairo_surface_t* cabinetButton() {
     // Frame 0 cabinet off (bypassed), frame 1 cabinet on. Drawn in the upper left only: the load button
     // and the delay knob overlap the rest of the frame.
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 56, 74);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) {
-        const double y = 37.0 * f;
+    return twoFrames(56, 37, [](cairo_t* cr, int f, double y) {
         pushButton(cr, 1.5, y + 0.5, 30, 26, false);
         jewel(cr, 9.5, y + 13.5, 4, hex(0x40ff60), f == 1);
         text(cr, "ON", 22, y + 13.5, 8, hex(0x141414));
-    }
-    cairo_destroy(cr);
-    return s;
+    });
 }
 
 cairo_surface_t* slideSwitch() {
     // Frame 0 slider left (off), frame 1 slider right (on).
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 50, 54);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < 2; ++f) {
-        const double y = 27.0 * f;
+    return twoFrames(50, 27, [](cairo_t* cr, int f, double y) {
         roundedRect(cr, 2, y + 8, 46, 11, 5.5);
         cairo_set_source_rgb(cr, 0.03, 0.03, 0.03);
         cairo_fill_preserve(cr);
@@ -649,9 +630,7 @@ cairo_surface_t* slideSwitch() {
         }
         cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
         cairo_stroke(cr);
-    }
-    cairo_destroy(cr);
-    return s;
+    });
 }
 
 }  // namespace
