@@ -248,7 +248,7 @@ TEST_F(FullStackEditor, PressingLoadSendsOneThenZero) {
     EXPECT_EQ(events[2].value, 0.0f);
     EXPECT_EQ(events[3].opcode, vst::audioMasterEndEdit);
     // No file selector answered: nothing was loaded.
-    EXPECT_STREQ(effect->irName(0), "Empty");
+    EXPECT_EQ(effect->irName(0), "Empty");
 }
 
 // ---- What is on the screen ---------------------------------------------------------------------------
@@ -395,7 +395,7 @@ TEST_F(FullStackEditor, AFileDroppedOnALabelReplacesItsTextAndLoadsNothing) {
     EXPECT_FALSE(editor->irLabel(1)->isHighlighted());
     EXPECT_EQ(editor->getFrame()->getCursor(), CCursorType::Default);
     EXPECT_STREQ(editor->irLabel(0)->getText(), "Tavik_IR_Center(Alu)");
-    EXPECT_STREQ(effect->irName(1), "Empty") << "a drop loads nothing";
+    EXPECT_EQ(effect->irName(1), "Empty") << "a drop loads nothing";
     EXPECT_FLOAT_EQ(effect->getParameter(tavik::kIrSource2), 0.0f);
 }
 
