@@ -60,12 +60,16 @@ void openAndCloseWhileAudioAndAutomationRun(int width, int height, const std::ve
 
 TEST(EditorThreads, FullStackOpensAndClosesWhileAudioAndAutomationRun) {
     openAndCloseWhileAudioAndAutomationRun<tavik::Tavik>(
-        660, 417, {tavik::kInput, tavik::kLow, tavik::kVolume, tavik::kVolume1, tavik::kPan2, tavik::kFreqLp1});
+        660, 417,
+        {tavik::kInput, tavik::kChannel, tavik::kCleanCrunch, tavik::kLow, tavik::kVolume, tavik::kQuality,
+         tavik::kVolume1, tavik::kStereoLink, tavik::kPan2, tavik::kFreqLp1, tavik::kDelay1});
 }
 
 TEST(EditorThreads, PreampOpensAndClosesWhileAudioAndAutomationRun) {
     openAndCloseWhileAudioAndAutomationRun<tavik_preamp::Tavik>(
-        660, 175, {tavik_preamp::kInput, tavik_preamp::kMid, tavik_preamp::kVolume, tavik_preamp::kContour});
+        660, 175,
+        {tavik_preamp::kInput, tavik_preamp::kChannel, tavik_preamp::kMid, tavik_preamp::kVolume,
+         tavik_preamp::kQuality, tavik_preamp::kContour, tavik_preamp::kMonoStereo});
 }
 
 }  // namespace
