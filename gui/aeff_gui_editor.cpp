@@ -7,20 +7,19 @@
 namespace {
 
 // pixman, which cairo draws with, allocates about 13 KB each time it is loaded and never frees it. Hosts
-// load and unload plug-ins many times (scanning, sessions), so once a plug-in with an editor has been
-// loaded the drawing libraries stay in the process rather than being loaded again each time.
-void keepDrawingLibrariesLoaded() {
-    static const bool kept = [] {
-        for (const char* name : {"libcairo.so.2", "libpixman-1.so.0"}) dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        return true;
-    }();
-    (void)kept;
+// load and unload plug-ins many times (scanning, sessions), so the drawing libraries stay in the process
+// once a plug-in with an editor has been loaded, rather than being loaded again each time.
+bool keepDrawingLibrariesLoaded() {
+    for (const char* name : {"libcairo.so.2", "libpixman-1.so.0"}) dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    return true;
 }
+
+// When the plug-in is loaded, before any effect exists.
+[[maybe_unused]] const bool kDrawingLibrariesKept = keepDrawingLibrariesLoaded();
 
 }  // namespace
 
 AEffGUIEditor::AEffGUIEditor(vst::AudioEffect* effect) : AEffEditor(effect) {
-    keepDrawingLibrariesLoaded();
     for (auto& value : posted_) value.store(0.0f, std::memory_order_relaxed);
     if (effect) effect->setEditor(this);
 }

@@ -86,6 +86,8 @@ AudioEffect::~AudioEffect() {
 }
 
 void AudioEffect::setEditor(AEffEditor* editor) noexcept {
+    // The effect owns its editor: one that is replaced goes.
+    if (editor_ != editor) delete editor_;
     editor_ = editor;
     setFlag(effFlagsHasEditor, editor != nullptr);
 }

@@ -19,7 +19,7 @@ public:
 
     AEffect* getAeffect() noexcept { return &effect_; }
     AEffEditor* getEditor() const noexcept { return editor_; }
-    // Takes ownership; the adapter deletes the editor with the effect.
+    // Takes ownership; the adapter deletes the editor with the effect, and a replaced editor at once.
     void setEditor(AEffEditor* editor) noexcept;
 
     // Host-facing operations an effect overrides.

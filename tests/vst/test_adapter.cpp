@@ -58,3 +58,27 @@ TEST(Adapter, HostServicesWithAndWithoutACallback) {
 }
 
 }  // namespace
+
+namespace {
+
+struct CountedEditor : vst::AEffEditor {
+    CountedEditor(vst::AudioEffect* effect, int* alive) : AEffEditor(effect), alive_(alive) { ++*alive_; }
+    ~CountedEditor() override { --*alive_; }
+    int* alive_;
+};
+
+TEST(Adapter, TheEffectOwnsItsEditorAndAReplacedOneGoes) {
+    int alive = 0;
+    {
+        Throwing effect(host, 1, 1);
+        effect.setEditor(new CountedEditor(&effect, &alive));
+        EXPECT_TRUE(effect.getAeffect()->flags & vst::effFlagsHasEditor);
+        effect.setEditor(new CountedEditor(&effect, &alive));
+        EXPECT_EQ(alive, 1) << "the first editor is deleted when replaced";
+        effect.setEditor(effect.getEditor());
+        EXPECT_EQ(alive, 1) << "setting the same editor again keeps it";
+    }
+    EXPECT_EQ(alive, 0) << "the last editor goes with the effect";
+}
+
+}  // namespace
