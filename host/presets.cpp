@@ -116,7 +116,7 @@ void writeProgram(Writer& w, int32_t fxID, int32_t fxVersion, const Program& pro
 // Reads one program after its fxID and fxVersion fields have been taken by the caller.
 Program readProgramBody(Reader& r, int32_t magic) {
     Program program;
-    program.opaque = magic == kProgramChunk;
+    program.opaque = magic == kProgramChunk || magic == kOldProgramChunk;
     const int32_t numParams = r.i32("parameter count");
     program.name = r.text(kNameSize, "program name");
     if (program.opaque) {
@@ -138,6 +138,23 @@ void expectHeader(Reader& r) {
     if (r.remaining() < 8 || r.u32("header") != static_cast<uint32_t>(kHeaderMagic))
         throw HostError("not an FXP/FXB preset (no 'CcnK' header)");
     r.u32("byte size");  // writers disagree on it; the structure and the file length are what count
+}
+
+uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t at) {
+    uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = (v << 8) | bytes[at + i];
+    return v;
+}
+
+// 'FPCh' is the standard opaque program, but earlier vsthost versions also wrote opaque banks under
+// it, with the 156-byte bank header. The two are told apart by which chunk size ends the file: a
+// program's at byte 56, such a bank's at byte 156. In those banks byte 56 lies in the zeroed reserved
+// field, so only a bank file of 60 bytes, which cannot exist, could agree with both; the standard
+// reading is tried first.
+bool isOldOpaqueBank(const std::vector<uint8_t>& bytes) {
+    const std::size_t size = bytes.size();
+    auto endsFile = [&](std::size_t sizeAt) { return size >= sizeAt + 4 && size - sizeAt - 4 == wordAt(bytes, sizeAt); };
+    return !endsFile(kProgramHeaderSize) && endsFile(kBankHeaderSize);
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -222,15 +239,16 @@ File decode(const std::vector<uint8_t>& bytes) {
     const int32_t version = r.i32("header");
     file.fxID = r.i32("header");
     file.fxVersion = r.i32("header");
-    if (magic == kProgramParams || magic == kProgramChunk) {
+    const bool oldBank = magic == kProgramChunk && isOldOpaqueBank(bytes);
+    if (!oldBank && (magic == kProgramParams || magic == kProgramChunk || magic == kOldProgramChunk)) {
         file.program = readProgramBody(r, magic);
         return file;
     }
-    if (magic != kBankParams && magic != kBankChunk)
+    if (!oldBank && magic != kBankParams && magic != kBankChunk)
         throw HostError("not an FXP/FXB preset (unknown kind '" + fourCharText(magic) + "')");
     file.isBank = true;
     Bank& bank = file.bank;
-    bank.opaque = magic == kBankChunk;
+    bank.opaque = oldBank || magic == kBankChunk;
     bank.numPrograms = r.i32("program count");
     const std::size_t programs = count(bank.numPrograms, "program count");
     const int32_t current = r.i32("bank header");

@@ -1,6 +1,7 @@
 // FXP (one program) and FXB (a bank) preset files: the standard big-endian formats other hosts read.
 // A program or bank is stored either as a parameter list ('FxCk' / 'FxBk') or as the plug-in's
-// opaque chunk ('FxCh' / 'FPCh', for plug-ins with effFlagsProgramChunks).
+// opaque chunk ('FPCh' / 'FBCh', for plug-ins with effFlagsProgramChunks). Earlier vsthost versions
+// wrote opaque programs as 'FxCh' and opaque banks as 'FPCh' with the bank header; both still load.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,10 @@ namespace fx {
 
 constexpr int32_t kHeaderMagic = 0x43636e4b;     // 'CcnK'
 constexpr int32_t kProgramParams = 0x4678436b;   // 'FxCk'
-constexpr int32_t kProgramChunk = 0x46784368;    // 'FxCh'
+constexpr int32_t kProgramChunk = 0x46504368;    // 'FPCh'
 constexpr int32_t kBankParams = 0x4678426b;      // 'FxBk'
-constexpr int32_t kBankChunk = 0x46504368;       // 'FPCh'
+constexpr int32_t kBankChunk = 0x46424368;       // 'FBCh'
+constexpr int32_t kOldProgramChunk = 0x46784368; // 'FxCh', read only
 constexpr std::size_t kProgramHeaderSize = 56;   // up to and including prgName[28]
 constexpr std::size_t kBankHeaderSize = 156;     // up to and including future[128]
 constexpr std::size_t kNameSize = 28;

@@ -128,8 +128,9 @@ TEST_F(Cli, PresetsRoundTripThroughFiles) {
 
     const std::string bank = readText(dir / "b.fxb");
     EXPECT_EQ(bank.substr(0, 4), "CcnK");
-    EXPECT_EQ(bank.substr(8, 4), "FPCh");
+    EXPECT_EQ(bank.substr(8, 4), "FBCh");
     EXPECT_EQ(bank.substr(16, 4), "Fake");
+    EXPECT_EQ(readText(dir / "p.fxp").substr(8, 4), "FPCh");
 
     // A file for another plug-in is refused.
     vsthost::fx::File other = vsthost::fx::decode(std::vector<uint8_t>(bank.begin(), bank.end()));

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 void be32(Bytes& b, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
 }
-void tag(Bytes& b, const char (&s)[5]) { b.insert(b.end(), s, s + 4); }
+void tag(Bytes& b, const char (&s)[5]) { be32(b, static_cast<uint32_t>(vst::fourCC(s))); }
 void field(Bytes& b, const std::string& s, std::size_t size) {
     b.insert(b.end(), s.begin(), s.end());
     b.insert(b.end(), size - s.size(), 0);
@@ -67,43 +67,66 @@ void expectSame(const fx::File& a, const fx::File& b) {
     }
 }
 
-}  // namespace
-
-TEST(Presets, OpaqueProgramLayout) {
-    Bytes expected;
-    tag(expected, "CcnK");
-    be32(expected, 56 + 4 + 3 - 8);
-    tag(expected, "FxCh");
-    be32(expected, 1);  // format version
-    tag(expected, "Fake");
-    be32(expected, 3);   // plug-in version
-    be32(expected, 34);  // numParams
-    field(expected, "Lead", 28);
-    be32(expected, 3);
-    expected.insert(expected.end(), {1, 2, 3});
-    EXPECT_EQ(fx::encode(opaqueProgram()), expected);
+// The published layouts, built here byte by byte and not through the writer: an opaque program
+// (chunk size at byte 56) and an opaque bank (156-byte header, chunk size at byte 156).
+Bytes opaqueProgramBytes(const char (&magic)[5]) {
+    Bytes b;
+    tag(b, "CcnK");
+    be32(b, 56 + 4 + 3 - 8);
+    tag(b, magic);
+    be32(b, 1);  // format version
+    tag(b, "Fake");
+    be32(b, 3);   // plug-in version
+    be32(b, 34);  // numParams
+    field(b, "Lead", 28);
+    be32(b, 3);
+    b.insert(b.end(), {1, 2, 3});
+    return b;
 }
 
-TEST(Presets, OpaqueBankLayoutCarriesTheCurrentProgram) {
-    fx::File file = opaqueProgram();
+Bytes opaqueBankBytes(const char (&magic)[5], const Bytes& chunk) {
+    Bytes b;
+    tag(b, "CcnK");
+    be32(b, static_cast<uint32_t>(156 + 4 + chunk.size() - 8));
+    tag(b, magic);
+    be32(b, 2);  // version 2: the first word of future[128] is the current program
+    tag(b, "Fake");
+    be32(b, 3);
+    be32(b, 10);
+    be32(b, 7);
+    b.insert(b.end(), 124, 0);
+    be32(b, static_cast<uint32_t>(chunk.size()));
+    b.insert(b.end(), chunk.begin(), chunk.end());
+    return b;
+}
+
+fx::File opaqueBank(const Bytes& chunk) {
+    fx::File file;
+    file.fxID = vst::fourCC("Fake");
+    file.fxVersion = 3;
     file.isBank = true;
     file.bank.opaque = true;
     file.bank.numPrograms = 10;
     file.bank.currentProgram = 7;
-    file.bank.chunk = {9, 8};
-    Bytes expected;
-    tag(expected, "CcnK");
-    be32(expected, 156 + 4 + 2 - 8);
-    tag(expected, "FPCh");
-    be32(expected, 2);  // version 2: the first word of future[128] is the current program
-    tag(expected, "Fake");
-    be32(expected, 3);
-    be32(expected, 10);
-    be32(expected, 7);
-    expected.insert(expected.end(), 124, 0);
-    be32(expected, 2);
-    expected.insert(expected.end(), {9, 8});
-    EXPECT_EQ(fx::encode(file), expected);
+    file.bank.chunk = chunk;
+    return file;
+}
+
+}  // namespace
+
+TEST(Presets, OpaqueFormsCarryThePublishedMagicsAndOffsets) {
+    EXPECT_EQ(fx::encode(opaqueProgram()), opaqueProgramBytes("FPCh"));
+    EXPECT_EQ(fx::encode(opaqueBank({9, 8})), opaqueBankBytes("FBCh", {9, 8}));
+}
+
+TEST(Presets, PublishedAndOldOpaqueFilesLoad) {
+    expectSame(fx::decode(opaqueProgramBytes("FPCh")), opaqueProgram());
+    expectSame(fx::decode(opaqueBankBytes("FBCh", {9, 8})), opaqueBank({9, 8}));
+    // What earlier vsthost versions wrote: 'FxCh' programs, and banks under 'FPCh' with the bank header.
+    expectSame(fx::decode(opaqueProgramBytes("FxCh")), opaqueProgram());
+    const Bytes big(131624, 0x11);
+    expectSame(fx::decode(opaqueBankBytes("FPCh", big)), opaqueBank(big));
+    expectSame(fx::decode(opaqueBankBytes("FPCh", {})), opaqueBank({}));
 }
 
 TEST(Presets, ParameterListFormsAreBigEndianFloats) {
@@ -127,6 +150,33 @@ TEST(Presets, ParameterListFormsAreBigEndianFloats) {
     be32(second, 0x3f800000);  // 1.0f
     be32(second, 0x3f000000);  // 0.5f
     EXPECT_TRUE(std::equal(second.begin(), second.end(), bank.begin() + 156 + 64));
+}
+
+TEST(Presets, AVersionOneParameterBankFromAnotherHostLoads) {
+    Bytes b;
+    tag(b, "CcnK");
+    be32(b, 156 + 56 + 4 - 8);
+    tag(b, "FxBk");
+    be32(b, 1);  // version 1: no current program
+    tag(b, "Fake");
+    be32(b, 3);
+    be32(b, 1);
+    b.insert(b.end(), 128, 0);
+    tag(b, "CcnK");
+    be32(b, 56 + 4 - 8);
+    tag(b, "FxCk");
+    be32(b, 1);
+    tag(b, "Fake");
+    be32(b, 3);
+    be32(b, 1);
+    field(b, "Solo", 28);
+    be32(b, 0x3e800000);  // 0.25f
+    const fx::File file = fx::decode(b);
+    ASSERT_TRUE(file.isBank);
+    EXPECT_EQ(file.bank.currentProgram, -1);
+    ASSERT_EQ(file.bank.programs.size(), 1u);
+    EXPECT_EQ(file.bank.programs[0].name, "Solo");
+    EXPECT_EQ(file.bank.programs[0].params, std::vector<float>{0.25f});
 }
 
 TEST(Presets, EveryFormReadsBackAsWritten) {
