@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "host/realtime_watch.h"
+
 namespace vsthost {
 namespace {
 
@@ -68,15 +70,25 @@ HostContext::~HostContext() {
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
 }
 
-void HostContext::queueFile(std::string path) { files_.push_back(std::move(path)); }
+void HostContext::queueFile(std::string path) {
+    std::lock_guard lock(mutex_);
+    files_.push_back(std::move(path));
+}
+
+std::size_t HostContext::pendingFiles() const {
+    std::lock_guard lock(mutex_);
+    return files_.size();
+}
 
 intptr_t HostContext::answer(vst::AEffect* /*effect*/, int32_t opcode, int32_t index, intptr_t /*value*/,
                              void* ptr, float opt) {
     switch (opcode) {
-    case vst::audioMasterAutomate:
+    case vst::audioMasterAutomate: {
+        std::lock_guard lock(mutex_);
         ++automationTotal_;
         if (automation_.size() < kMaxAutomation) automation_.push_back({index, opt});
         return 0;
+    }
     case vst::audioMasterVersion:
         return kHostVstVersion;
     case vst::audioMasterGetSampleRate:
@@ -95,10 +107,15 @@ intptr_t HostContext::answer(vst::AEffect* /*effect*/, int32_t opcode, int32_t i
         return 1;
     case vst::audioMasterGetLanguage:
         return kEnglish;
-    case vst::audioMasterOpenFileSelector:
+    case vst::audioMasterOpenFileSelector: {
+        ++fileSelectorRequests_;
+        std::lock_guard lock(mutex_);
         return openFileSelector(static_cast<vst::VstFileSelect*>(ptr));
-    case vst::audioMasterCloseFileSelector:
+    }
+    case vst::audioMasterCloseFileSelector: {
+        std::lock_guard lock(mutex_);
         return closeFileSelector(static_cast<vst::VstFileSelect*>(ptr));
+    }
     default:
         return 0;
     }
@@ -160,6 +177,7 @@ intptr_t HostContext::closeFileSelector(vst::VstFileSelect* select) {
 
 intptr_t hostCallback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                       float opt) {
+    const watch::Pause notThePlugins;
     return contextFor(effect).answer(effect, opcode, index, value, ptr, opt);
 }
 

@@ -1,9 +1,11 @@
 // The host side of the audio-master callback: what vsthost tells a plug-in that asks.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,8 @@ struct AutomationEvent {
 };
 
 // State one loaded plug-in can ask about: rate, block size, queued file-selector answers, and the
-// automation it reported. The callback finds it through AEffect::resvd1 (see attach()).
+// automation it reported. The callback finds it through AEffect::resvd1 (see attach()). A plug-in may
+// call back from any of its threads, so what the answers change is guarded.
 class HostContext {
 public:
     HostContext();
@@ -25,12 +28,15 @@ public:
     HostContext(const HostContext&) = delete;
     HostContext& operator=(const HostContext&) = delete;
 
-    double sampleRate = 44100.0;
-    int32_t blockSize = 512;
+    std::atomic<double> sampleRate{44100.0};
+    std::atomic<int32_t> blockSize{512};
 
-    // The next file-selector request of the plug-in is answered with this path.
+    // The next file-selector request of the plug-in is answered with this path; with none queued a
+    // request is answered as cancelled.
     void queueFile(std::string path);
-    std::size_t pendingFiles() const { return files_.size(); }
+    std::size_t pendingFiles() const;
+    // How many times the plug-in asked for a file selector, answered or not.
+    uint64_t fileSelectorRequests() const { return fileSelectorRequests_.load(); }
 
     // The most recent reports (at most kMaxAutomation are kept) and how many there were in all.
     const std::vector<AutomationEvent>& automation() const { return automation_; }
@@ -50,10 +56,12 @@ private:
         char** paths;
     };
 
+    mutable std::mutex mutex_;  // guards what follows
     std::deque<std::string> files_;
     std::vector<AutomationEvent> automation_;
     std::size_t automationTotal_ = 0;
     std::vector<GivenPath> given_;
+    std::atomic<uint64_t> fileSelectorRequests_{0};
 };
 
 // The callback handed to every entry point.

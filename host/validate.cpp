@@ -20,18 +20,17 @@
 #include "host/host_error.h"
 #include "host/json.h"
 #include "host/plugin.h"
+#include "host/validate_probe.h"
 
 namespace vsthost {
 namespace {
 
+using namespace validation;
+
 constexpr unsigned kCheckTimeoutSeconds = 120;
-constexpr int kContractLevel = 6;  // from this level on, calls that break the interface's promises too
 constexpr std::size_t kTextRoom = 256;
 constexpr std::size_t kTextCanaryEnd = 1024;
 constexpr unsigned char kCanaryByte = 0x5a;
-constexpr int32_t kGuardFrames = 64;
-constexpr float kSentinel = -12345.0f;
-constexpr int kMaxFailuresShown = 8;
 
 const char* const kOpcodeNames[80] = {
     "effOpen", "effClose", "effSetProgram", "effGetProgram", "effSetProgramName", "effGetProgramName",
@@ -77,80 +76,6 @@ constexpr std::size_t kSpeakerPropertiesSize = 112;  // azimuth, elevation, radi
 constexpr std::size_t kSpeakerTypeOffset = 80;
 constexpr std::size_t kSpeakerArrangementSize = 8 + 8 * kSpeakerPropertiesSize;
 
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(seed | 1u) {}
-    uint64_t next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 7;
-        state_ ^= state_ << 17;
-        return state_;
-    }
-    float unit() { return static_cast<float>(next() >> 40) / static_cast<float>(1u << 24); }
-    int32_t below(int32_t n) { return n > 0 ? static_cast<int32_t>(next() % static_cast<uint64_t>(n)) : 0; }
-
-private:
-    uint64_t state_;
-};
-
-// What a check sees in the child: the plug-in, and a line protocol to the parent on a pipe.
-class Probe {
-public:
-    Probe(int fd, const std::string& path, int level) : fd_(fd), path_(path), level_(level), random_(0x5eed0001u) {}
-
-    int level() const { return level_; }
-    bool breaksContract() const { return level_ >= kContractLevel; }
-    Random& random() { return random_; }
-    const std::string& path() const { return path_; }
-    int failures() const { return failures_; }
-
-    std::unique_ptr<Plugin> load(HostContext& host) {
-        step("loading the plug-in");
-        auto plugin = Plugin::load(path_, host);
-        plugin->setSampleRate(44100.0);
-        plugin->setBlockSize(512);
-        return plugin;
-    }
-
-    // Names what the child is about to do, so that a crash can be placed.
-    void step(const std::string& what) { send('S', what); }
-    void fail(const std::string& what) {
-        if (failures_++ < kMaxFailuresShown) send('F', what);
-    }
-    void note(const std::string& what) { notes_.push_back(what); }
-    void pass(const std::string& summary) {
-        std::string detail = summary;
-        for (const std::string& n : notes_) detail += "; " + n;
-        if (failures_ > kMaxFailuresShown) send('F', "... and " + std::to_string(failures_ - kMaxFailuresShown) + " more");
-        if (failures_ == 0) send('P', detail);
-    }
-
-private:
-    void send(char kind, std::string text) {
-        for (char& c : text)
-            if (c == '\n' || c == '\t') c = ' ';
-        const std::string line = std::string(1, kind) + "\t" + text + "\n";
-        for (std::size_t off = 0; off < line.size();) {
-            const ssize_t n = write(fd_, line.data() + off, line.size() - off);
-            if (n <= 0) return;
-            off += static_cast<std::size_t>(n);
-        }
-    }
-
-    int fd_;
-    std::string path_;
-    int level_;
-    Random random_;
-    int failures_ = 0;
-    std::vector<std::string> notes_;
-};
-
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
 std::string opcodeName(int32_t op) { return op >= 0 && op < 80 ? kOpcodeNames[op] : "opcode " + std::to_string(op); }
 
 // A text opcode into a buffer with room for 255 characters and a canary beyond; returns the text.
@@ -168,89 +93,6 @@ std::string textCall(Probe& probe, Plugin& plugin, int32_t op, int32_t index, in
     const std::size_t length = strnlen(text, kTextRoom);
     if (length == kTextRoom) probe.fail(what + " left its text unterminated");
     return std::string(text, length);
-}
-
-double testSignal(int64_t frame, double rate) {
-    const double t = static_cast<double>(frame) / rate;
-    const double envelope = std::exp(-3.0 * std::fmod(t, 0.5));
-    return envelope * (0.3 * std::sin(2.0 * std::numbers::pi * 110.0 * t) +
-                       0.2 * std::sin(2.0 * std::numbers::pi * 164.81 * t) +
-                       0.05 * std::sin(2.0 * std::numbers::pi * 2637.0 * t));
-}
-
-// Processes one block of the test signal in guarded buffers and reports whatever went wrong: samples
-// not written, non-finite samples, writes past the block.
-class Rig {
-public:
-    explicit Rig(double rate) : rate_(rate) {}
-    void setRate(double rate) { rate_ = rate; }
-
-    void run(Probe& probe, Plugin& plugin, int32_t frames, bool inPlace = false) {
-        const int32_t ins = std::max(plugin.numInputs(), 0);
-        const int32_t outs = std::max(plugin.numOutputs(), 0);
-        const auto n = static_cast<std::size_t>(std::max(frames, 0));
-        const int32_t inChannels = inPlace ? std::max(ins, outs) : ins;
-        std::vector<std::vector<float>> in(static_cast<std::size_t>(inChannels), std::vector<float>(n + kGuardFrames, kSentinel));
-        std::vector<std::vector<float>> out(inPlace ? 0 : static_cast<std::size_t>(outs),
-                                            std::vector<float>(n + kGuardFrames, kSentinel));
-        for (auto& channel : in)
-            for (std::size_t i = 0; i < n; ++i)
-                channel[i] = static_cast<float>(testSignal(clock_ + static_cast<int64_t>(i), rate_));
-        std::vector<float*> inPtr(static_cast<std::size_t>(std::max(inChannels, 1)), nullptr);
-        std::vector<float*> outPtr(static_cast<std::size_t>(std::max(outs, 1)), nullptr);
-        for (std::size_t c = 0; c < in.size(); ++c) inPtr[c] = in[c].data();
-        for (std::size_t c = 0; c < out.size(); ++c) outPtr[c] = out[c].data();
-        if (inPlace)
-            for (int32_t c = 0; c < outs; ++c) outPtr[static_cast<std::size_t>(c)] = in[static_cast<std::size_t>(c)].data();
-        const std::string block =
-            std::to_string(frames) + "-frame block at " + rateText() + " Hz" + (inPlace ? " in place" : "");
-        probe.step("processing a " + block);
-        plugin.process(inPtr.data(), inPlace ? inPtr.data() : outPtr.data(), frames);
-        clock_ += static_cast<int64_t>(n);
-        lastOutput_.clear();
-
-        // One report per kind of fault and block is enough to find it.
-        auto& written = inPlace ? in : out;
-        bool unwritten = false, nonFinite = false, overrun = false;
-        for (int32_t c = 0; c < outs; ++c) {
-            const auto& channel = written[static_cast<std::size_t>(c)];
-            for (std::size_t i = 0; i < n; ++i) {
-                const float v = channel[i];
-                if (!inPlace && v == kSentinel && !unwritten) {
-                    unwritten = true;
-                    probe.fail("output " + std::to_string(c) + " of a " + block + " not written at frame " + std::to_string(i));
-                } else if (!std::isfinite(v) && !nonFinite) {
-                    nonFinite = true;
-                    probe.fail("non-finite output " + std::to_string(c) + " at frame " + std::to_string(i) + " of a " + block);
-                }
-            }
-            lastOutput_.insert(lastOutput_.end(), channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(n));
-        }
-        for (const auto* set : {&in, &out})
-            for (std::size_t c = 0; c < set->size() && !overrun; ++c)
-                for (std::size_t i = n; i < n + kGuardFrames; ++i)
-                    if ((*set)[c][i] != kSentinel) {
-                        overrun = true;
-                        probe.fail("wrote past the end of a " + block + " (" + (set == &in ? "input " : "output ") +
-                                   std::to_string(c) + ")");
-                        break;
-                    }
-    }
-
-    const std::vector<float>& lastOutput() const { return lastOutput_; }
-
-private:
-    std::string rateText() const { return number(rate_); }
-    double rate_;
-    int64_t clock_ = 0;
-    std::vector<float> lastOutput_;
-};
-
-void restart(Plugin& plugin, double rate, int32_t block) {
-    plugin.suspend();
-    plugin.setSampleRate(rate);
-    plugin.setBlockSize(block);
-    plugin.resume();
 }
 
 // ---- the checks ----
@@ -554,15 +396,6 @@ void checkBlocks(Probe& probe) {
     probe.pass(summary);
 }
 
-double largestDifference(const std::vector<float>& a, const std::vector<float>& b, double& peak) {
-    double worst = 0.0;
-    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-        worst = std::max(worst, std::abs(static_cast<double>(a[i]) - b[i]));
-        peak = std::max(peak, std::abs(static_cast<double>(a[i])));
-    }
-    return worst;
-}
-
 // A third instance with separate buffers tells an in-place fault from a plug-in that is simply not
 // deterministic (random modulation, say).
 void checkInPlace(Probe& probe) {
@@ -765,6 +598,8 @@ constexpr Check kChecks[] = {
     {"programs", checkPrograms},
     {"chunks", checkChunks},
     {"lifecycle", checkLifecycle},
+    {"resend", checkResend},
+    {"realtime", checkRealtime},
 };
 
 // One check's outcome: passed with a summary, or the failures it found.
@@ -820,6 +655,7 @@ Result runCheck(const Check& check, const std::string& path, int level) {
 
     Result result{check.name, true, {}};
     std::string summary, lastStep;
+    std::vector<std::string> notes;
     for (std::size_t start = 0; start < received.size();) {
         std::size_t end = received.find('\n', start);
         if (end == std::string::npos) end = received.size();
@@ -830,6 +666,7 @@ Result runCheck(const Check& check, const std::string& path, int level) {
         if (line[0] == 'S') lastStep = text;
         if (line[0] == 'P') summary = text;
         if (line[0] == 'F') result.details.push_back(text);
+        if (line[0] == 'N') notes.push_back("note: " + text);
     }
     const std::string where = lastStep.empty() ? "" : " while " + lastStep;
     if (WIFSIGNALED(status)) {
@@ -843,6 +680,7 @@ Result runCheck(const Check& check, const std::string& path, int level) {
     }
     result.pass = result.details.empty();
     if (result.pass) result.details.push_back(summary);
+    else result.details.insert(result.details.end(), notes.begin(), notes.end());
     return result;
 }
 

@@ -5,6 +5,7 @@
 // vsthost to report. FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,6 +24,13 @@ struct Fake {
 };
 
 Fake* self(vst::AEffect* e) { return static_cast<Fake*>(e->object); }
+
+// Nine digits give a float back exactly.
+std::string exact(float v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+    return text;
+}
 
 void askForFile(Fake& f) {
     vst::VstFileSelect select{};
@@ -66,7 +74,7 @@ intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t index, intptr_t value, vo
     case vst::effGetParamName: return index >= 0 && index < 3 ? text(index == 0 ? "Gain" : index == 1 ? "NaN" : "File") : 0;
     case vst::effGetEffectName: return text("Fake");
     case vst::effGetChunk:
-        f.chunk = std::string(index ? "P" : "B") + std::to_string(f.params[0]) + "|" + f.path;
+        f.chunk = std::string(index ? "P" : "B") + exact(f.params[0]) + "|" + f.path;
         *static_cast<void**>(ptr) = f.chunk.data();
         return static_cast<intptr_t>(f.chunk.size());
     case vst::effSetChunk: {

@@ -1,0 +1,140 @@
+#include "host/validate_probe.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace vsthost::validation {
+namespace {
+
+constexpr int32_t kGuardFrames = 64;
+constexpr float kSentinel = -12345.0f;
+
+}  // namespace
+
+std::unique_ptr<Plugin> Probe::load(HostContext& host) {
+    step("loading the plug-in");
+    auto plugin = Plugin::load(path_, host);
+    plugin->setSampleRate(44100.0);
+    plugin->setBlockSize(512);
+    return plugin;
+}
+
+void Probe::step(const std::string& what) {
+    if (what == lastStep_) return;
+    lastStep_ = what;
+    send('S', what);
+}
+
+void Probe::fail(const std::string& what) {
+    if (failures_++ < kMaxFailuresShown) send('F', what);
+}
+
+void Probe::pass(const std::string& summary) {
+    std::string detail = summary;
+    for (const std::string& n : notes_) detail += "; " + n;
+    if (failures_ > kMaxFailuresShown) send('F', "... and " + std::to_string(failures_ - kMaxFailuresShown) + " more");
+    if (failures_ == 0) {
+        send('P', detail);
+        return;
+    }
+    for (const std::string& n : notes_) send('N', n);  // still worth knowing beside the failures
+}
+
+void Probe::send(char kind, std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\t') c = ' ';
+    const std::string line = std::string(1, kind) + "\t" + text + "\n";
+    for (std::size_t off = 0; off < line.size();) {
+        const ssize_t n = write(fd_, line.data() + off, line.size() - off);
+        if (n <= 0) return;
+        off += static_cast<std::size_t>(n);
+    }
+}
+
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+double testSignal(int64_t frame, double rate) {
+    const double t = static_cast<double>(frame) / rate;
+    const double envelope = std::exp(-3.0 * std::fmod(t, 0.5));
+    return envelope * (0.3 * std::sin(2.0 * std::numbers::pi * 110.0 * t) +
+                       0.2 * std::sin(2.0 * std::numbers::pi * 164.81 * t) +
+                       0.05 * std::sin(2.0 * std::numbers::pi * 2637.0 * t));
+}
+
+void Rig::run(Probe& probe, Plugin& plugin, int32_t frames, bool inPlace) {
+    const int32_t ins = std::max(plugin.numInputs(), 0);
+    const int32_t outs = std::max(plugin.numOutputs(), 0);
+    const auto n = static_cast<std::size_t>(std::max(frames, 0));
+    const int32_t inChannels = inPlace ? std::max(ins, outs) : ins;
+    std::vector<std::vector<float>> in(static_cast<std::size_t>(inChannels), std::vector<float>(n + kGuardFrames, kSentinel));
+    std::vector<std::vector<float>> out(inPlace ? 0 : static_cast<std::size_t>(outs),
+                                        std::vector<float>(n + kGuardFrames, kSentinel));
+    for (auto& channel : in)
+        for (std::size_t i = 0; i < n; ++i)
+            channel[i] = static_cast<float>(testSignal(clock_ + static_cast<int64_t>(i), rate_));
+    std::vector<float*> inPtr(static_cast<std::size_t>(std::max(inChannels, 1)), nullptr);
+    std::vector<float*> outPtr(static_cast<std::size_t>(std::max(outs, 1)), nullptr);
+    for (std::size_t c = 0; c < in.size(); ++c) inPtr[c] = in[c].data();
+    for (std::size_t c = 0; c < out.size(); ++c) outPtr[c] = out[c].data();
+    if (inPlace)
+        for (int32_t c = 0; c < outs; ++c) outPtr[static_cast<std::size_t>(c)] = in[static_cast<std::size_t>(c)].data();
+    const std::string block =
+        std::to_string(frames) + "-frame block at " + number(rate_) + " Hz" + (inPlace ? " in place" : "");
+    probe.step("processing a " + block);
+    plugin.process(inPtr.data(), inPlace ? inPtr.data() : outPtr.data(), frames);
+    clock_ += static_cast<int64_t>(n);
+    lastOutput_.clear();
+
+    // One report per kind of fault and block is enough to find it.
+    auto& written = inPlace ? in : out;
+    bool unwritten = false, nonFinite = false, overrun = false;
+    for (int32_t c = 0; c < outs; ++c) {
+        const auto& channel = written[static_cast<std::size_t>(c)];
+        for (std::size_t i = 0; i < n; ++i) {
+            const float v = channel[i];
+            if (!inPlace && v == kSentinel && !unwritten) {
+                unwritten = true;
+                probe.fail("output " + std::to_string(c) + " of a " + block + " not written at frame " + std::to_string(i));
+            } else if (!std::isfinite(v) && !nonFinite) {
+                nonFinite = true;
+                probe.fail("non-finite output " + std::to_string(c) + " at frame " + std::to_string(i) + " of a " + block);
+            }
+        }
+        lastOutput_.insert(lastOutput_.end(), channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    for (const auto* set : {&in, &out})
+        for (std::size_t c = 0; c < set->size() && !overrun; ++c)
+            for (std::size_t i = n; i < n + kGuardFrames; ++i)
+                if ((*set)[c][i] != kSentinel) {
+                    overrun = true;
+                    probe.fail("wrote past the end of a " + block + " (" + (set == &in ? "input " : "output ") +
+                               std::to_string(c) + ")");
+                    break;
+                }
+}
+
+void restart(Plugin& plugin, double rate, int32_t block) {
+    plugin.suspend();
+    plugin.setSampleRate(rate);
+    plugin.setBlockSize(block);
+    plugin.resume();
+}
+
+double largestDifference(const std::vector<float>& a, const std::vector<float>& b, double& peak) {
+    double worst = 0.0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        worst = std::max(worst, std::abs(static_cast<double>(a[i]) - b[i]));
+        peak = std::max(peak, std::abs(static_cast<double>(a[i])));
+    }
+    return worst;
+}
+
+}  // namespace vsthost::validation

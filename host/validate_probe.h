@@ -1,0 +1,105 @@
+// What every validate check shares: the probe that reports to the parent process, a seeded random
+// source, and the rig that processes guarded blocks of a test signal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_callback.h"
+#include "host/plugin.h"
+
+namespace vsthost::validation {
+
+constexpr int kContractLevel = 6;  // from this level on, calls that break the interface's promises too
+constexpr int kMaxFailuresShown = 8;
+
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed | 1u) {}
+    uint64_t next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return state_;
+    }
+    float unit() { return static_cast<float>(next() >> 40) / static_cast<float>(1u << 24); }
+    int32_t below(int32_t n) { return n > 0 ? static_cast<int32_t>(next() % static_cast<uint64_t>(n)) : 0; }
+
+private:
+    uint64_t state_;
+};
+
+// What a check sees in the child: the plug-in, and a line protocol to the parent on a pipe.
+class Probe {
+public:
+    Probe(int fd, const std::string& path, int level) : fd_(fd), path_(path), level_(level), random_(0x5eed0001u) {}
+
+    int level() const { return level_; }
+    bool breaksContract() const { return level_ >= kContractLevel; }
+    Random& random() { return random_; }
+    const std::string& path() const { return path_; }
+    int failures() const { return failures_; }
+    // The pipe to the parent, for a signal handler that must report without allocating.
+    int fd() const { return fd_; }
+
+    // Loads the plug-in and tells it 44100 Hz and blocks of 512; it is not resumed yet.
+    std::unique_ptr<Plugin> load(HostContext& host);
+
+    // Names what the child is about to do, so that a crash can be placed. A repeat is not sent again.
+    void step(const std::string& what);
+    void fail(const std::string& what);
+    // A remark that is no failure; it ends the summary, or follows the failures.
+    void note(const std::string& what) { notes_.push_back(what); }
+    // Ends the check: the summary if nothing failed, else the notes.
+    void pass(const std::string& summary);
+
+private:
+    void send(char kind, std::string text);
+
+    int fd_;
+    std::string path_;
+    int level_;
+    Random random_;
+    int failures_ = 0;
+    std::vector<std::string> notes_;
+    std::string lastStep_;
+};
+
+std::string number(double v);
+
+// A few decaying chords and a high partial: a signal every audio plug-in has something to do with.
+double testSignal(int64_t frame, double rate);
+
+// Processes one block of the test signal in guarded buffers and reports whatever went wrong: samples
+// not written, non-finite samples, writes past the block. Two rigs made alike feed identical input.
+class Rig {
+public:
+    explicit Rig(double rate) : rate_(rate) {}
+    void setRate(double rate) { rate_ = rate; }
+
+    void run(Probe& probe, Plugin& plugin, int32_t frames, bool inPlace = false);
+    // Every output channel of the last block, one after the other.
+    const std::vector<float>& lastOutput() const { return lastOutput_; }
+
+private:
+    double rate_;
+    int64_t clock_ = 0;
+    std::vector<float> lastOutput_;
+};
+
+// Suspend, new rate and block size, resume.
+void restart(Plugin& plugin, double rate, int32_t block);
+
+// The largest difference between two outputs; `peak` grows to the largest magnitude of `a`.
+double largestDifference(const std::vector<float>& a, const std::vector<float>& b, double& peak);
+
+// The checks that live in files of their own; each runs in its own child process.
+void checkResend(Probe& probe);
+void checkThreads(Probe& probe);
+void checkSilence(Probe& probe);
+void checkRealtime(Probe& probe);
+void checkPresetFiles(Probe& probe);
+
+}  // namespace vsthost::validation
