@@ -483,13 +483,6 @@ void checkPrograms(Probe& probe) {
     probe.pass(summary);
 }
 
-std::string firstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size()) return "size " + std::to_string(b.size()) + " instead of " + std::to_string(a.size());
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i]) return "first difference at byte " + std::to_string(i);
-    return {};
-}
-
 void checkChunks(Probe& probe) {
     HostContext host, otherHost;
     auto plugin = probe.load(host);
@@ -599,7 +592,10 @@ constexpr Check kChecks[] = {
     {"chunks", checkChunks},
     {"lifecycle", checkLifecycle},
     {"resend", checkResend},
+    {"threads", checkThreads},
+    {"silence-cpu", checkSilence},
     {"realtime", checkRealtime},
+    {"preset-files", checkPresetFiles},
 };
 
 // One check's outcome: passed with a summary, or the failures it found.

@@ -61,6 +61,8 @@ std::string number(double v) {
     return text;
 }
 
+std::string plural(long n, const std::string& noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+
 double testSignal(int64_t frame, double rate) {
     const double t = static_cast<double>(frame) / rate;
     const double envelope = std::exp(-3.0 * std::fmod(t, 0.5));
@@ -135,6 +137,13 @@ double largestDifference(const std::vector<float>& a, const std::vector<float>& 
         peak = std::max(peak, std::abs(static_cast<double>(a[i])));
     }
     return worst;
+}
+
+std::string firstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size()) return "size " + std::to_string(b.size()) + " instead of " + std::to_string(a.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return "first difference at byte " + std::to_string(i);
+    return {};
 }
 
 }  // namespace vsthost::validation

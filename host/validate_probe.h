@@ -68,6 +68,8 @@ private:
 };
 
 std::string number(double v);
+// "1 setting", "3 settings".
+std::string plural(long n, const std::string& noun);
 
 // A few decaying chords and a high partial: a signal every audio plug-in has something to do with.
 double testSignal(int64_t frame, double rate);
@@ -94,6 +96,9 @@ void restart(Plugin& plugin, double rate, int32_t block);
 
 // The largest difference between two outputs; `peak` grows to the largest magnitude of `a`.
 double largestDifference(const std::vector<float>& a, const std::vector<float>& b, double& peak);
+
+// Empty when the two are equal, else where they first differ.
+std::string firstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 // The checks that live in files of their own; each runs in its own child process.
 void checkResend(Probe& probe);

@@ -184,13 +184,13 @@ void checkResend(Probe& probe) {
                                            milliseconds(windowFrames) + " compared"
                                      : "from " + milliseconds(d.first) + " to " + milliseconds(d.last + 1) + " after the call";
         probe.fail(target.what + " changed the output by up to " + number(d.largest) + ", " + span + " (in " +
-                   std::to_string(target.settingsChanged) + " of " + std::to_string(rounds) + " settings)");
+                   std::to_string(target.settingsChanged) + " of " + plural(rounds, "setting") + ")");
     }
     if (!triggers.empty())
         probe.note("re-sending parameter " + triggers + " asked for a file selector (a load trigger; not compared)");
     probe.pass(std::to_string(targets.size()) +
                " re-sends (every parameter's current value, the current program, own chunks, the current rate) "
-               "mid-stream in " + std::to_string(rounds) + " settings: the output stayed identical, sample for sample, for " +
+               "mid-stream in " + plural(rounds, "setting") + ": the output stayed identical, sample for sample, for " +
                milliseconds(windowFrames) + " after each");
 }
 

@@ -1,0 +1,325 @@
+// validate's threads check: a second thread calls the interface as hosts do from their other threads
+// (parameters, programs, chunks, sample rates) while the first processes without pause. Nothing may
+// crash, the output must stay finite and bounded, and it must carry signal again soon after.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "host/session.h"
+#include "host/validate_probe.h"
+
+namespace vsthost::validation {
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int32_t kBlock = 512;
+// No normal effect output comes near +24 dBFS; a race that reads half-built state easily does.
+constexpr float kBound = 16.0f;
+constexpr double kOtherRates[] = {22050.0, 48000.0, 88200.0, 96000.0};
+constexpr double kRecoverySeconds = 1.0;
+constexpr int32_t kLevelWindow = 4 * kBlock;  // about 46 ms, over which signal level is measured
+constexpr double kRecoveredLevel = 0.1;       // of the level before the hammering
+
+enum CallKind { kSet, kResend, kProgram, kSetChunk, kGetChunk, kRate_, kRestore, kCallKinds };
+const char* const kCallNames[kCallKinds] = {"setParameter", "setParameter (same value)", "effSetProgram", "effSetChunk",
+                                            "effGetChunk", "effSetSampleRate", "restoring the first state"};
+const char* const kChunkNames[4] = {"own program chunk", "own bank chunk", "another's program chunk",
+                                    "another's bank chunk"};
+
+// The second thread's latest call, readable from a signal handler.
+struct LastCall {
+    std::atomic<int> kind{-1};
+    std::atomic<int64_t> argument{0};
+};
+LastCall lastCall;
+int reportFd = -1;
+
+void appendText(char* out, std::size_t& at, std::size_t room, const char* text) {
+    while (*text && at + 1 < room) out[at++] = *text++;
+}
+void appendNumber(char* out, std::size_t& at, std::size_t room, int64_t v) {
+    char digits[24];
+    int n = 0;
+    const bool negative = v < 0;
+    uint64_t u = negative ? static_cast<uint64_t>(-(v + 1)) + 1 : static_cast<uint64_t>(v);
+    do {
+        digits[n++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u > 0);
+    if (negative && at + 1 < room) out[at++] = '-';
+    while (n > 0 && at + 1 < room) out[at++] = digits[--n];
+}
+
+// Writes the second thread's latest call into `out`, without allocating (it runs in a signal handler).
+std::size_t describeLastCall(char* out, std::size_t room) {
+    std::size_t at = 0;
+    const int kind = lastCall.kind.load();
+    const int64_t argument = lastCall.argument.load();
+    if (kind < 0 || kind >= kCallKinds) {
+        appendText(out, at, room, "none yet");
+    } else if (kind == kSetChunk || kind == kGetChunk) {
+        appendText(out, at, room, kCallNames[kind]);
+        appendText(out, at, room, kind == kSetChunk ? " with its " : " of its ");
+        appendText(out, at, room, kChunkNames[std::clamp<int64_t>(argument, 0, 3)]);
+    } else {
+        appendText(out, at, room, kCallNames[kind]);
+        if (kind != kRestore) {
+            appendText(out, at, room, "(");
+            appendNumber(out, at, room, argument);
+            appendText(out, at, room, ")");
+        }
+    }
+    out[at] = '\0';
+    return at;
+}
+
+// On a crash, tells the parent what the second thread did last; the default action then ends the child.
+void onCrash(int) {
+    char line[256];
+    std::size_t at = 0;
+    appendText(line, at, sizeof line, "S\tprocessing while a second thread calls the interface (its last call: ");
+    at += describeLastCall(line + at, sizeof line - at);
+    appendText(line, at, sizeof line, ")\n");
+    if (write(reportFd, line, at) < 0) return;
+}
+
+void watchCrashes(int fd) {
+    reportFd = fd;
+    struct sigaction action {};
+    action.sa_handler = onCrash;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) sigaction(sig, &action, nullptr);
+}
+
+struct Snapshot {
+    int32_t program = 0;
+    std::vector<float> params;
+    std::vector<uint8_t> chunks[4];  // indexed as kChunkNames
+};
+
+class Hammer {
+public:
+    Hammer(Plugin& plugin, const Snapshot& snapshot, uint64_t seed)
+        : plugin_(plugin), snapshot_(snapshot), random_(seed) {}
+
+    void start() { thread_ = std::thread([this] { run(); }); }
+    // Ends the hammering with the calls that bring back the first state, and waits for them.
+    void finish() {
+        stop_ = true;
+        thread_.join();
+    }
+    const uint64_t* counts() const { return counts_; }
+
+private:
+    void mark(CallKind kind, int64_t argument) {
+        lastCall.argument = argument;
+        lastCall.kind = kind;
+        ++counts_[kind];
+    }
+
+    void run() {
+        const int32_t params = plugin_.numParams();
+        const int32_t programs = plugin_.numPrograms();
+        const bool chunks = !snapshot_.chunks[1].empty();
+        while (!stop_) {
+            const int32_t pick = random_.below(100);
+            if (pick < 40 && params > 0) {
+                const int32_t index = random_.below(params);
+                mark(kSet, index);
+                plugin_.setParameter(index, random_.unit());
+            } else if (pick < 60 && params > 0) {
+                const int32_t index = random_.below(params);
+                mark(kResend, index);
+                plugin_.setParameter(index, plugin_.parameter(index));
+            } else if (pick < 70 && programs > 0) {
+                const int32_t program = random_.below(2) ? plugin_.program() : random_.below(programs);
+                mark(kProgram, program);
+                plugin_.setProgram(program);
+            } else if (pick < 80 && chunks) {
+                const int32_t which = random_.below(4);
+                mark(kSetChunk, which);
+                plugin_.setChunk(snapshot_.chunks[which], which % 2 == 0);
+            } else if (pick < 85 && chunks) {
+                const int32_t which = random_.below(2);
+                mark(kGetChunk, which);
+                (void)plugin_.chunk(which == 0);
+            } else if (pick < 95) {
+                const double rate = random_.below(2) ? kRate : kOtherRates[random_.below(4)];
+                mark(kRate_, static_cast<int64_t>(rate));
+                plugin_.setSampleRate(rate);
+            }
+        }
+        mark(kRestore, 0);
+        plugin_.setSampleRate(kRate);
+        if (chunks) plugin_.setChunk(snapshot_.chunks[1], false);
+        if (programs > 0) plugin_.setProgram(snapshot_.program);
+        if (!chunks)
+            for (int32_t i = 0; i < params; ++i) plugin_.setParameter(i, snapshot_.params[static_cast<std::size_t>(i)]);
+    }
+
+    Plugin& plugin_;
+    const Snapshot& snapshot_;
+    Random random_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    uint64_t counts_[kCallKinds] = {};
+};
+
+// The audio side: blocks of the test signal, every output sample checked against the bound.
+class AudioThread {
+public:
+    AudioThread(Plugin& plugin) : plugin_(plugin), in_(plugin.numInputs(), kBlock), out_(plugin.numOutputs(), kBlock) {}
+
+    // Processes `frames` in blocks of 1 to 512 frames (all of 512 when `steady`), returns the mean square
+    // of each 2048-frame window.
+    std::vector<double> process(int64_t frames, bool steady, Random& random) {
+        std::vector<double> levels;
+        double sum = 0.0;
+        int64_t inWindow = 0;
+        for (int64_t done = 0; done < frames;) {
+            const auto n = static_cast<int32_t>(std::min<int64_t>(steady ? kBlock : 1 + random.below(kBlock), frames - done));
+            block(n);
+            for (int32_t c = 0; c < out_.channels(); ++c)
+                for (int32_t i = 0; i < n; ++i) sum += static_cast<double>(out_.channel(c)[i]) * out_.channel(c)[i];
+            inWindow += n;
+            if (inWindow >= kLevelWindow) {
+                levels.push_back(sum / static_cast<double>(inWindow * std::max(out_.channels(), 1)));
+                sum = 0.0;
+                inWindow = 0;
+            }
+            done += n;
+        }
+        return levels;
+    }
+
+    int64_t processedFrames() const { return clock_; }
+    float peak() const { return peak_; }
+    int64_t outOfBound() const { return outOfBound_; }
+    int64_t nonFinite() const { return nonFinite_; }
+    const std::string& firstFault() const { return firstFault_; }
+
+private:
+    void block(int32_t n) {
+        for (int32_t c = 0; c < in_.channels(); ++c)
+            for (int32_t i = 0; i < n; ++i) in_.channel(c)[i] = static_cast<float>(testSignal(clock_ + i, kRate));
+        plugin_.process(in_.pointers(), out_.pointers(), n);
+        for (int32_t c = 0; c < out_.channels(); ++c)
+            for (int32_t i = 0; i < n; ++i) {
+                const float v = out_.channel(c)[i];
+                const bool finite = std::isfinite(v);
+                if (finite && std::abs(v) <= kBound) {
+                    peak_ = std::max(peak_, std::abs(v));
+                    continue;
+                }
+                ++(finite ? outOfBound_ : nonFinite_);
+                if (finite) peak_ = std::max(peak_, std::abs(v));
+                if (firstFault_.empty()) {
+                    char call[160];
+                    describeLastCall(call, sizeof call);
+                    firstFault_ = (finite ? "first " + number(v) : std::string("first non-finite")) + " at " +
+                                  number(static_cast<double>(clock_ + i) / kRate) +
+                                  " s of audio, the other thread's last call: " + call;
+                }
+            }
+        clock_ += n;
+    }
+
+    Plugin& plugin_;
+    ChannelBuffers in_, out_;
+    int64_t clock_ = 0;
+    float peak_ = 0.0f;
+    int64_t outOfBound_ = 0, nonFinite_ = 0;
+    std::string firstFault_;
+};
+
+Snapshot snapshot(Probe& probe, Plugin& plugin) {
+    Snapshot s;
+    s.program = plugin.numPrograms() > 0 ? plugin.program() : 0;
+    for (int32_t i = 0; i < plugin.numParams(); ++i) s.params.push_back(plugin.parameter(i));
+    if (!plugin.hasFlag(vst::effFlagsProgramChunks)) return s;
+    s.chunks[0] = plugin.chunk(true);
+    s.chunks[1] = plugin.chunk(false);
+    // Another's chunks: a second instance in another program with random values.
+    HostContext host;
+    auto other = probe.load(host);
+    if (other->numPrograms() > 1) other->setProgram(other->numPrograms() - 1);
+    for (int32_t i = 0; i < other->numParams(); ++i) other->setParameter(i, probe.random().unit());
+    s.chunks[2] = other->chunk(true);
+    s.chunks[3] = other->chunk(false);
+    if (s.chunks[0].empty() || s.chunks[1].empty()) s.chunks[0].clear(), s.chunks[1].clear();
+    if (s.chunks[2].empty()) s.chunks[2] = s.chunks[0];
+    if (s.chunks[3].empty()) s.chunks[3] = s.chunks[1];
+    return s;
+}
+
+double mean(const std::vector<double>& v) {
+    double sum = 0.0;
+    for (double x : v) sum += x;
+    return v.empty() ? 0.0 : sum / static_cast<double>(v.size());
+}
+
+}  // namespace
+
+void checkThreads(Probe& probe) {
+    HostContext host;
+    auto plugin = probe.load(host);
+    restart(*plugin, kRate, kBlock);
+    const Snapshot first = snapshot(probe, *plugin);
+    AudioThread audio(*plugin);
+    Random sizes(0x5eed0002u);
+
+    probe.step("processing before the second thread starts");
+    audio.process(static_cast<int64_t>(0.25 * kRate), true, sizes);
+    const double before = mean(audio.process(static_cast<int64_t>(0.5 * kRate), true, sizes));
+
+    const double seconds = 0.5 * probe.level();
+    probe.step("processing while a second thread calls the interface");
+    watchCrashes(probe.fd());
+    Hammer hammer(*plugin, first, 0x5eed0003u + static_cast<uint64_t>(probe.level()));
+    const int64_t framesBefore = audio.processedFrames();
+    const auto start = std::chrono::steady_clock::now();
+    hammer.start();
+    while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds))
+        audio.process(kBlock * 8, false, sizes);
+    hammer.finish();
+    const double hammered = static_cast<double>(audio.processedFrames() - framesBefore) / kRate;
+
+    probe.step("processing after the second thread stopped");
+    const std::vector<double> after = audio.process(static_cast<int64_t>(kRecoverySeconds * kRate), true, sizes);
+
+    if (audio.nonFinite() > 0 || audio.outOfBound() > 0)
+        probe.fail(std::to_string(audio.nonFinite()) + " non-finite samples and " + std::to_string(audio.outOfBound()) +
+                   " beyond +-" + number(kBound) + " (peak " + number(audio.peak()) + "), " + audio.firstFault());
+    std::string recovery;
+    if (before <= 1e-12) {
+        probe.note("the plug-in is silent on the test signal, so its recovery was not judged");
+    } else {
+        const auto again = std::find_if(after.begin(), after.end(),
+                                        [&](double level) { return level >= kRecoveredLevel * kRecoveredLevel * before; });
+        if (again == after.end())
+            probe.fail("no signal within " + number(kRecoverySeconds) + " s after the second thread stopped and restored "
+                       "the first state (level " + number(10.0 * std::log10(std::max(mean(after), 1e-30) / before)) +
+                       " dB against before)");
+        else
+            recovery = "; signal again within " +
+                       number(std::round(1000.0 * static_cast<double>((again - after.begin() + 1) * kLevelWindow) / kRate)) +
+                       " ms after it stopped";
+    }
+    const uint64_t* counts = hammer.counts();
+    std::string calls;
+    for (int k = 0; k < kRestore; ++k)
+        if (counts[k] > 0) calls += (calls.empty() ? "" : ", ") + std::to_string(counts[k]) + " " + kCallNames[k];
+    probe.pass(number(std::round(hammered * 10.0) / 10.0) + " s of audio in blocks of 1 to 512 frames while a second thread made " +
+               calls + " calls over " + number(seconds) + " s: no crash, output finite and within +-" + number(kBound) +
+               " (peak " + number(audio.peak()) + ")" + recovery);
+}
+
+}  // namespace vsthost::validation
