@@ -157,12 +157,12 @@ private:
                 plugin_.setSampleRate(rate);
             }
         }
+        // As a host restores a session: the program, every value, then the state chunk.
         mark(kRestore, 0);
         plugin_.setSampleRate(kRate);
-        if (chunks) plugin_.setChunk(snapshot_.chunks[1], false);
         if (programs > 0) plugin_.setProgram(snapshot_.program);
-        if (!chunks)
-            for (int32_t i = 0; i < params; ++i) plugin_.setParameter(i, snapshot_.params[static_cast<std::size_t>(i)]);
+        for (int32_t i = 0; i < params; ++i) plugin_.setParameter(i, snapshot_.params[static_cast<std::size_t>(i)]);
+        if (chunks) plugin_.setChunk(snapshot_.chunks[1], false);
     }
 
     Plugin& plugin_;
@@ -304,10 +304,12 @@ void checkThreads(Probe& probe) {
     } else {
         const auto again = std::find_if(after.begin(), after.end(),
                                         [&](double level) { return level >= kRecoveredLevel * kRecoveredLevel * before; });
+        const double level = mean(after);
         if (again == after.end())
             probe.fail("no signal within " + number(kRecoverySeconds) + " s after the second thread stopped and restored "
-                       "the first state (level " + number(10.0 * std::log10(std::max(mean(after), 1e-30) / before)) +
-                       " dB against before)");
+                       "the first state (" + (std::isfinite(level) ? "level " + number(std::round(10.0 * std::log10(std::max(level, 1e-30) / before))) +
+                                                                        " dB against before"
+                                                                  : std::string("non-finite output")) + ")");
         else
             recovery = "; signal again within " +
                        number(std::round(1000.0 * static_cast<double>((again - after.begin() + 1) * kLevelWindow) / kRate)) +

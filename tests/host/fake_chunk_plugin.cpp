@@ -1,18 +1,26 @@
 // Test fixture, not product code: a tiny plug-in that keeps its state in a chunk.
 // The output is the input times parameter 0 (a gain) divided by 1 + the program number; parameter 2
 // asks the host's file selector for a path. Built with FAKE_FAULTY, parameter 1 at 0.5 or above makes
-// the output NaN, a 7-frame block is overrun, and a parameter value outside 0..1 aborts: faults for
+// the output NaN, a 7-frame block is overrun, a parameter value outside 0..1 aborts, setting parameter 0
+// (even to its own value) restarts a fade-in, the block after effSetSampleRate is 100 times too loud,
+// exact zeros in the input cost a lot of CPU, setParameter allocates and processing locks: faults for
 // vsthost to report. FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "vst/aeffect.h"
 
 namespace {
+
+#ifdef FAKE_FAULTY
+constexpr int32_t kFade = 256;
+std::mutex processLock;
+#endif
 
 struct Fake {
     vst::AEffect effect{};
@@ -21,6 +29,11 @@ struct Fake {
     int32_t program = 0;
     std::string path;   // the last file the host's selector answered
     std::string chunk;  // what effGetChunk hands out: a kind letter, the gain, the path
+#ifdef FAKE_FAULTY
+    int32_t fade = kFade;  // frames since parameter 0 was last set
+    bool burst = false;
+    float sink = 0.0f;
+#endif
 };
 
 Fake* self(vst::AEffect* e) { return static_cast<Fake*>(e->object); }
@@ -45,6 +58,12 @@ void setParameter(vst::AEffect* e, int32_t index, float value) {
     if (!(value >= 0.0f && value <= 1.0f)) std::abort();
 #endif
     if (index < 0 || index > 2) return;
+#ifdef FAKE_FAULTY
+    void* scratch = std::malloc(64);
+    asm volatile("" : : "r"(scratch) : "memory");  // keeps the allocation from being optimised away
+    std::free(scratch);
+    if (index == 0) self(e)->fade = 0;
+#endif
     self(e)->params[index] = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;  // NaN too becomes 0
     if (index == 2 && value > 0.5f) askForFile(*self(e));
 }
@@ -52,13 +71,28 @@ void setParameter(vst::AEffect* e, int32_t index, float value) {
 float getParameter(vst::AEffect* e, int32_t index) { return index >= 0 && index <= 2 ? self(e)->params[index] : 0.0f; }
 
 void process(vst::AEffect* e, float** in, float** out, int32_t frames) {
+#ifdef FAKE_FAULTY
+    Fake& f = *self(e);
+    std::lock_guard lock(processLock);
+    for (int c = 0; c < 2; ++c)
+        for (int32_t i = 0; i < frames; ++i) {
+            const float fade = static_cast<float>(std::min(f.fade + i, kFade)) / kFade;
+            out[c][i] = in[c][i] * f.params[0] * fade * (f.burst ? 100.0f : 1.0f) / static_cast<float>(1 + f.program);
+            if (in[c][i] == 0.0f) {
+                float x = 1.0f + in[c][i];  // not a constant, so the loop is not folded away
+                for (int k = 0; k < 400; ++k) x = x * 0.999f + 1e-3f;
+                f.sink += x;
+            }
+        }
+    f.fade = std::min(f.fade + frames, kFade);
+    f.burst = false;
+    if (f.params[1] >= 0.5f) out[0][0] = NAN;
+    if (frames == 7) out[1][7] = 0.0f;  // one sample past the block
+#else
     const Fake& f = *self(e);
     for (int c = 0; c < 2; ++c)
         for (int32_t i = 0; i < frames; ++i)
             out[c][i] = in[c][i] * f.params[0] / static_cast<float>(1 + f.program);
-#ifdef FAKE_FAULTY
-    if (f.params[1] >= 0.5f) out[0][0] = NAN;
-    if (frames == 7) out[1][7] = 0.0f;  // one sample past the block
 #endif
 }
 
@@ -73,6 +107,9 @@ intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t index, intptr_t value, vo
     case vst::effGetProgramNameIndexed: return index >= 0 && index < 3 ? text("Prog" + std::to_string(index)) : 0;
     case vst::effGetParamName: return index >= 0 && index < 3 ? text(index == 0 ? "Gain" : index == 1 ? "NaN" : "File") : 0;
     case vst::effGetEffectName: return text("Fake");
+#ifdef FAKE_FAULTY
+    case vst::effSetSampleRate: f.burst = true; return 0;
+#endif
     case vst::effGetChunk:
         f.chunk = std::string(index ? "P" : "B") + exact(f.params[0]) + "|" + f.path;
         *static_cast<void**>(ptr) = f.chunk.data();
