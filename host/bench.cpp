@@ -1,13 +1,15 @@
-// vsthost bench: the CPU time a plug-in needs per second of a guitar-like signal.
+// vsthost bench: the CPU time a plug-in needs per second of audio: a guitar-like signal, a file, or
+// silence.
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "host/bench_input.h"
 #include "host/commands.h"
-#include "host/guitar_riff.h"
 #include "host/host_error.h"
 #include "host/json.h"
 #include "host/presets.h"
@@ -27,7 +29,8 @@ double cpuSeconds() {
 }  // namespace
 
 int runBench(const Options& options) {
-    const double rate = options.rate.value_or(44100.0);
+    const BenchInput source(options);
+    const double rate = source.rate();
     HostContext host;
     auto plugin = Plugin::load(options.plugin, host);
     const int32_t ins = std::max(plugin->numInputs(), 0);
@@ -35,8 +38,7 @@ int runBench(const Options& options) {
     startProcessing(*plugin, rate, options.block);
     applyActions(*plugin, options.actions);
 
-    const std::vector<float> signal = guitarRiff(rate, options.seconds);
-    const auto total = static_cast<int64_t>(signal.size());
+    const int64_t total = source.framesToRun(options.seconds);
     ChannelBuffers in(ins, options.block);
     ChannelBuffers out(outs, options.block);
     Progress progress("bench", total, options.quiet);
@@ -45,7 +47,7 @@ int runBench(const Options& options) {
     const auto wallStart = std::chrono::steady_clock::now();
     for (int64_t done = 0; done < total;) {
         const auto frames = static_cast<int32_t>(std::min<int64_t>(options.block, total - done));
-        for (int32_t c = 0; c < ins; ++c) std::copy_n(signal.data() + done, frames, in.channel(c));
+        for (int32_t c = 0; c < ins; ++c) source.fill(c, done, frames, in.channel(c));
         const double start = cpuSeconds();
         plugin->process(in.pointers(), out.pointers(), frames);
         cpu += cpuSeconds() - start;
@@ -65,16 +67,17 @@ int runBench(const Options& options) {
     FILE* outFile = results();
     if (options.json) {
         std::fprintf(outFile,
-                     "{\"plugin\": %s, \"rate\": %s, \"block\": %d, \"audioSeconds\": %s, \"frames\": %lld, "
+                     "{\"plugin\": %s, \"input\": %s, \"rate\": %s, \"block\": %d, \"audioSeconds\": %s, \"frames\": %lld, "
                      "\"cpuSeconds\": %s, \"wallSeconds\": %s, \"cpuPerAudioSecond\": %s, \"realTimeFactor\": %s, "
                      "\"nsPerSample\": %s}\n",
-                     jsonString(plugin->effectName()).c_str(), jsonNumber(rate).c_str(), options.block,
+                     jsonString(plugin->effectName()).c_str(), jsonString(source.name()).c_str(), jsonNumber(rate).c_str(),
+                     options.block,
                      jsonNumber(audio).c_str(), static_cast<long long>(total), jsonNumber(cpu).c_str(),
                      jsonNumber(wall).c_str(), jsonNumber(perAudioSecond).c_str(), jsonNumber(realTime).c_str(),
                      jsonNumber(nsPerSample).c_str());
     } else {
-        std::fprintf(outFile, "%s: %.3f s of audio at %g Hz in blocks of %d\n", plugin->effectName().c_str(), audio, rate,
-                     options.block);
+        std::fprintf(outFile, "%s: %.3f s of %s at %g Hz in blocks of %d\n", plugin->effectName().c_str(), audio,
+                     source.name().c_str(), rate, options.block);
         std::fprintf(outFile, "  CPU seconds per audio second  %.5f\n", perAudioSecond);
         std::fprintf(outFile, "  real-time factor              %.1f\n", realTime);
         std::fprintf(outFile, "  ns per sample frame           %.1f\n", nsPerSample);

@@ -41,6 +41,7 @@ enum Takes : unsigned {
     kLevel = 1u << 3,
     kInPlace = 1u << 4,
     kQuiet = 1u << 5,
+    kBenchInput = 1u << 6,  // --input --silence
 };
 
 struct CommandShape {
@@ -54,7 +55,7 @@ const std::map<std::string, CommandShape>& commands() {
     static const std::map<std::string, CommandShape> table = {
         {"info", {Command::Info, 1, 0, kJson}},
         {"render", {Command::Render, 3, 0, kSetup | kInPlace | kQuiet}},
-        {"bench", {Command::Bench, 1, 0, kSetup | kSeconds | kJson | kQuiet}},
+        {"bench", {Command::Bench, 1, 0, kSetup | kSeconds | kJson | kQuiet | kBenchInput}},
         {"validate", {Command::Validate, 1, 0, kLevel | kJson | kQuiet}},
         {"demo", {Command::Demo, 0, 1, kQuiet}},
         {"edit", {Command::Edit, 1, 0, kSetup}},
@@ -129,6 +130,12 @@ Options parseOptions(const std::vector<std::string>& args) {
             if (!seconds || *seconds <= 0.0 || *seconds > kLongestBench)
                 throw UsageError("--seconds needs a number of seconds above 0 and at most 3600");
             options.seconds = *seconds;
+        } else if (arg == "--input") {
+            allowed(kBenchInput);
+            options.input = value();
+        } else if (arg == "--silence") {
+            allowed(kBenchInput);
+            options.silence = true;
         } else if (arg == "--rate") {
             allowed(kSetup);
             const auto rate = parseNumber<double>(value());
@@ -184,6 +191,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         };
         throw UsageError(std::string("expected: vsthost ") + expected.at(shape.command));
     }
+    if (options.silence && !options.input.empty()) throw UsageError("bench takes --input FILE or --silence, not both");
     if (shape.command == Command::Demo) {
         options.output = count > 0 ? positionals[0] : "demo-out";
     } else if (count > 0) {
@@ -205,7 +213,7 @@ const char* usageText() {
            "  vsthost info PLUGIN.so [--json]\n"
            "  vsthost render PLUGIN.so IN OUT.wav [options] [--in-place]\n"
            "  vsthost validate PLUGIN.so [--level 1..10] [--json]\n"
-           "  vsthost bench PLUGIN.so [--seconds S] [options] [--json]\n"
+           "  vsthost bench PLUGIN.so [--seconds S] [--input FILE | --silence] [options] [--json]\n"
            "  vsthost snapshot PLUGIN.so OUT.png [options]   (the editor's window as a picture)\n"
            "  vsthost edit PLUGIN.so [options] [--save FILE]  (the editor in a window; preset saved on close)\n"
            "  vsthost demo [OUTDIR]\n"
@@ -218,6 +226,8 @@ const char* usageText() {
            "  --save FILE        save a preset after processing (.fxp or .fxb)\n"
            "  --open-file PATH   answer the plug-in's next file-selector request with PATH\n"
            "  --quiet            no progress bar\n"
+           "bench times the plug-in on a guitar-like signal, on --input FILE (the whole file, or looped or\n"
+           "cut to --seconds; a mono file feeds every input) or on --silence (exact zeros).\n"
            "validate levels 1-5 stay within the interface's promises; 6-10 also break them (indices out\n"
            "of range, undeclared block sizes, random chunks, processing before resume).\n";
 }

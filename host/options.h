@@ -23,11 +23,12 @@ struct Action {
 struct Options {
     Command command = Command::Help;
     std::string plugin;
-    std::string input;
+    std::string input;   // render's IN, or bench's --input
     std::string output;  // render's OUT.wav, snapshot's OUT.png, or demo's folder
     std::optional<double> rate;
     int32_t block = 512;
-    double seconds = 10.0;
+    std::optional<double> seconds;  // bench: 10 s of its own signal, or the whole --input file
+    bool silence = false;           // bench: exact zeros as input
     int level = 3;
     bool json = false;
     bool quiet = false;

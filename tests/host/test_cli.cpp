@@ -151,6 +151,13 @@ TEST_F(Cli, BenchReportsCpuPerAudioSecond) {
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* key : {"\"cpuPerAudioSecond\": ", "\"realTimeFactor\": ", "\"nsPerSample\": ", "\"frames\": 22050"})
         EXPECT_NE(r.out.find(key), std::string::npos) << key << " in " << r.out;
+
+    const RunResult silence = run({"bench", FAKE_PLUGIN_PATH, "--silence", "--seconds", "0.5", "--json", "--quiet"});
+    ASSERT_EQ(silence.status, 0) << silence.err;
+    EXPECT_NE(silence.out.find("\"input\": \"silence\""), std::string::npos) << silence.out;
+    const RunResult file = run({"bench", FAKE_PLUGIN_PATH, "--input", input, "--json", "--quiet"});
+    ASSERT_EQ(file.status, 0) << file.err;
+    EXPECT_NE(file.out.find("\"frames\": 3000"), std::string::npos) << "the whole file once: " << file.out;
 }
 
 TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {

@@ -46,6 +46,9 @@ TEST(Options, DefaultsAndOtherCommands) {
     EXPECT_TRUE(bench.json);
     EXPECT_FALSE(parseOptions({"render", "p.so", "a", "b"}).rate.has_value());
     EXPECT_EQ(parseOptions({"validate", "p.so", "--level", "10"}).level, 10);
+    EXPECT_FALSE(parseOptions({"bench", "p.so"}).seconds.has_value()) << "a file then plays once";
+    EXPECT_EQ(parseOptions({"bench", "p.so", "--input", "di.wav"}).input, "di.wav");
+    EXPECT_TRUE(parseOptions({"bench", "p.so", "--silence"}).silence);
 }
 
 TEST(Options, BadSettingsAndArgumentsAreRefused) {
@@ -66,6 +69,9 @@ TEST(Options, BadSettingsAndArgumentsAreRefused) {
         {"info", "p.so", "--set", "1=0"},                    // info takes no settings
         {"validate", "p.so", "--level", "11"},
         {"bench", "p.so", "--seconds", "0"},
+        {"bench", "p.so", "--input", "a.wav", "--silence"},  // one input or the other
+        {"bench", "p.so", "--input"},
+        {"render", "p.so", "a", "b", "--silence"},          // bench only
         {"transmogrify", "p.so"},
     };
     for (const auto& args : bad) {
