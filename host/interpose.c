@@ -216,37 +216,24 @@ WRAP(kSystemCall, int, __vfprintf_chk, (FILE* f, int flag, const char* format, v
 /* open and openat take a mode only when they may create a file. */
 static int takesMode(int flags) { return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE; }
 
-#define WRAP_OPEN(name)                                   \
+/* `params` end in `int flags, ...`; `args` pass `mode` where the C library takes it. */
+#define WRAP_OPEN(name, params, args)                     \
     NEXT_DECLARE(name)                                    \
-    int name(const char* path, int flags, ...) {          \
+    int name params {                                     \
         vsthost_watch_record(kSystemCall, #name);         \
         mode_t mode = 0;                                  \
         if (takesMode(flags)) {                           \
-            va_list args;                                 \
-            va_start(args, flags);                        \
-            mode = va_arg(args, mode_t);                  \
-            va_end(args);                                 \
+            va_list more;                                 \
+            va_start(more, flags);                        \
+            mode = va_arg(more, mode_t);                  \
+            va_end(more);                                 \
         }                                                 \
-        return NEXT(name)(path, flags, mode);             \
+        return NEXT(name) args;                           \
     }
-WRAP_OPEN(open)
-WRAP_OPEN(open64)
-
-#define WRAP_OPENAT(name)                                  \
-    NEXT_DECLARE(name)                                     \
-    int name(int dir, const char* path, int flags, ...) {  \
-        vsthost_watch_record(kSystemCall, #name);          \
-        mode_t mode = 0;                                   \
-        if (takesMode(flags)) {                            \
-            va_list args;                                  \
-            va_start(args, flags);                         \
-            mode = va_arg(args, mode_t);                   \
-            va_end(args);                                  \
-        }                                                  \
-        return NEXT(name)(dir, path, flags, mode);         \
-    }
-WRAP_OPENAT(openat)
-WRAP_OPENAT(openat64)
+WRAP_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
+WRAP_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
+WRAP_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+WRAP_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
 
 NEXT_DECLARE(ioctl)
 int ioctl(int fd, unsigned long request, ...) {

@@ -9,10 +9,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <memory>
-#include <numbers>
 #include <string>
 #include <vector>
 

@@ -188,10 +188,16 @@ void checkResend(Probe& probe) {
     }
     if (!triggers.empty())
         probe.note("re-sending parameter " + triggers + " asked for a file selector (a load trigger; not compared)");
-    probe.pass(std::to_string(targets.size()) +
-               " re-sends (every parameter's current value, the current program, own chunks, the current rate) "
-               "mid-stream in " + plural(rounds, "setting") + ": the output stayed identical, sample for sample, for " +
-               milliseconds(windowFrames) + " after each");
+    std::string sent;
+    for (const Target& target : targets)
+        if (target.call != Call::Parameter)
+            sent += std::string(", ") + (target.call == Call::Program        ? "the current program"
+                                         : target.call == Call::ProgramChunk ? "its program chunk"
+                                         : target.call == Call::BankChunk    ? "its bank chunk"
+                                                                             : "the current rate");
+    const auto params = std::count_if(targets.begin(), targets.end(), [](const Target& t) { return t.call == Call::Parameter; });
+    probe.pass("re-sent mid-stream in " + plural(rounds, "setting") + ": the current value of " + plural(params, "parameter") +
+               sent + "; the output stayed identical, sample for sample, for " + milliseconds(windowFrames) + " after each");
 }
 
 }  // namespace vsthost::validation

@@ -67,22 +67,30 @@ void expectSame(const fx::File& a, const fx::File& b) {
     }
 }
 
-// The published layouts, built here byte by byte and not through the writer: an opaque program
-// (chunk size at byte 56) and an opaque bank (156-byte header, chunk size at byte 156).
-Bytes opaqueProgramBytes(const char (&magic)[5]) {
+// The published layouts, built here byte by byte and not through the writer. A program's 56-byte
+// header, for plug-in 'Fake' version 3; `byteSize` counts what follows its own field.
+Bytes programHeader(const char (&magic)[5], uint32_t byteSize, uint32_t numParams, const std::string& name) {
     Bytes b;
     tag(b, "CcnK");
-    be32(b, 56 + 4 + 3 - 8);
+    be32(b, byteSize);
     tag(b, magic);
     be32(b, 1);  // format version
     tag(b, "Fake");
-    be32(b, 3);   // plug-in version
-    be32(b, 34);  // numParams
-    field(b, "Lead", 28);
+    be32(b, 3);  // plug-in version
+    be32(b, numParams);
+    field(b, name, 28);
+    return b;
+}
+
+// An opaque program: chunk size at byte 56, the chunk after it.
+Bytes opaqueProgramBytes(const char (&magic)[5]) {
+    Bytes b = programHeader(magic, 56 + 4 + 3 - 8, 34, "Lead");
     be32(b, 3);
     b.insert(b.end(), {1, 2, 3});
     return b;
 }
+
+// An opaque bank: 156-byte header, chunk size at byte 156.
 
 Bytes opaqueBankBytes(const char (&magic)[5], const Bytes& chunk) {
     Bytes b;
@@ -138,15 +146,7 @@ TEST(Presets, ParameterListFormsAreBigEndianFloats) {
     tag(header, "FxBk");
     EXPECT_TRUE(std::equal(header.begin(), header.end(), bank.begin()));
     // The second program starts after the first's 64 bytes and is a complete 'FxCk' program.
-    Bytes second;
-    tag(second, "CcnK");
-    be32(second, 56);
-    tag(second, "FxCk");
-    be32(second, 1);
-    tag(second, "Fake");
-    be32(second, 3);
-    be32(second, 2);
-    field(second, "Two", 28);
+    Bytes second = programHeader("FxCk", 56, 2, "Two");
     be32(second, 0x3f800000);  // 1.0f
     be32(second, 0x3f000000);  // 0.5f
     EXPECT_TRUE(std::equal(second.begin(), second.end(), bank.begin() + 156 + 64));
@@ -162,14 +162,8 @@ TEST(Presets, AVersionOneParameterBankFromAnotherHostLoads) {
     be32(b, 3);
     be32(b, 1);
     b.insert(b.end(), 128, 0);
-    tag(b, "CcnK");
-    be32(b, 56 + 4 - 8);
-    tag(b, "FxCk");
-    be32(b, 1);
-    tag(b, "Fake");
-    be32(b, 3);
-    be32(b, 1);
-    field(b, "Solo", 28);
+    const Bytes program = programHeader("FxCk", 56 + 4 - 8, 1, "Solo");
+    b.insert(b.end(), program.begin(), program.end());
     be32(b, 0x3e800000);  // 0.25f
     const fx::File file = fx::decode(b);
     ASSERT_TRUE(file.isBank);
