@@ -124,6 +124,9 @@ Options parseOptions(const std::vector<std::string>& args) {
             const auto level = parseNumber<int>(value());
             if (!level || *level < 1 || *level > 10) throw UsageError("--level needs a whole number from 1 to 10");
             options.level = *level;
+        } else if (arg == "--check") {
+            allowed(kLevel);
+            options.checks.push_back(value());
         } else if (arg == "--seconds") {
             allowed(kSeconds);
             const auto seconds = parseNumber<double>(value());
@@ -212,7 +215,7 @@ const char* usageText() {
     return "usage:\n"
            "  vsthost info PLUGIN.so [--json]\n"
            "  vsthost render PLUGIN.so IN OUT.wav [options] [--in-place]\n"
-           "  vsthost validate PLUGIN.so [--level 1..10] [--json]\n"
+           "  vsthost validate PLUGIN.so [--level 1..10] [--check NAME]... [--json]\n"
            "  vsthost bench PLUGIN.so [--seconds S] [--input FILE | --silence] [options] [--json]\n"
            "  vsthost snapshot PLUGIN.so OUT.png [options]   (the editor's window as a picture)\n"
            "  vsthost edit PLUGIN.so [options] [--save FILE]  (the editor in a window; preset saved on close)\n"

@@ -30,6 +30,7 @@ struct Options {
     std::optional<double> seconds;  // bench: 10 s of its own signal, or the whole --input file
     bool silence = false;           // bench: exact zeros as input
     int level = 3;
+    std::vector<std::string> checks;  // validate: only these (all when empty)
     bool json = false;
     bool quiet = false;
     bool inPlace = false;

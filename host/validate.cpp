@@ -690,9 +690,19 @@ int runValidate(const Options& options) {
     // Something that is not a plug-in at all fails here with one line; the entry point itself is
     // first called in a child, by the load check.
     Plugin::checkLibrary(options.plugin);
+    std::string known;
+    for (const Check& check : kChecks) known += std::string(known.empty() ? "" : ", ") + check.name;
+    auto chosen = [&](const Check& check) {
+        return options.checks.empty() ||
+               std::find(options.checks.begin(), options.checks.end(), check.name) != options.checks.end();
+    };
+    for (const std::string& name : options.checks)
+        if (std::none_of(std::begin(kChecks), std::end(kChecks), [&](const Check& c) { return name == c.name; }))
+            throw HostError("validate has no check '" + name + "'; it has " + known);
     std::vector<Result> all;
     FILE* out = results();
     for (const Check& check : kChecks) {
+        if (!chosen(check)) continue;
         all.push_back(runCheck(check, options.plugin, options.level));
         if (!options.json) print(out, all.back());
         if (&check == &kChecks[0] && !all.back().pass) break;  // nothing else can run without loading

@@ -66,6 +66,7 @@ TEST_F(Cli, FailuresGiveOneLineAndNonZeroStatus) {
     expectOneLineFailure(run({"info", NULL_ENTRY_PATH}), "returned no effect", "null effect");
     expectOneLineFailure(run({"render", BAD_MAGIC_PATH, input, dir / "o.wav"}), "without the VST magic", "bad magic");
     expectOneLineFailure(run({"validate", NO_ENTRY_PATH}), "neither VSTPluginMain nor main", "validate, no entry point");
+    expectOneLineFailure(run({"validate", FAKE_PLUGIN_PATH, "--check", "speed"}), "no check 'speed'", "unknown check");
     expectOneLineFailure(run({"info", dir / "missing.so"}), "cannot open plug-in", "missing plug-in");
     expectOneLineFailure(run({"render", FAKE_PLUGIN_PATH, dir / "missing.wav", dir / "o.wav"}), "cannot read input",
                          "missing input");
@@ -171,6 +172,8 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
 
     const RunResult bad = run({"validate", FAULTY_PLUGIN_PATH, "--level", "1"});
     EXPECT_NE(bad.status, 0);
+    const RunResult one = run({"validate", FAULTY_PLUGIN_PATH, "--level", "1", "--check", "resend"});
+    EXPECT_NE(one.out.find("validate: 0 passed, 1 failed"), std::string::npos) << "--check runs that check alone: " << one.out;
     std::vector<std::string> expected = {
         "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0, -1)",
         "wrote past the end of a 7-frame block at 44100 Hz (output 1)",

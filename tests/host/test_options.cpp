@@ -49,6 +49,8 @@ TEST(Options, DefaultsAndOtherCommands) {
     EXPECT_FALSE(parseOptions({"bench", "p.so"}).seconds.has_value()) << "a file then plays once";
     EXPECT_EQ(parseOptions({"bench", "p.so", "--input", "di.wav"}).input, "di.wav");
     EXPECT_TRUE(parseOptions({"bench", "p.so", "--silence"}).silence);
+    EXPECT_EQ(parseOptions({"validate", "p.so", "--check", "threads", "--check", "resend"}).checks,
+              (std::vector<std::string>{"threads", "resend"}));
 }
 
 TEST(Options, BadSettingsAndArgumentsAreRefused) {
