@@ -93,13 +93,16 @@ void onCrash(int) {
     if (write(reportFd, line, at) < 0) return;
 }
 
-void watchCrashes(int fd) {
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL};
+
+// While the second thread runs, a crash reports its last call.
+void watchCrashes(int fd, bool on) {
     reportFd = fd;
     struct sigaction action {};
-    action.sa_handler = onCrash;
+    action.sa_handler = on ? onCrash : SIG_DFL;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL}) sigaction(sig, &action, nullptr);
+    for (int sig : kCrashSignals) sigaction(sig, &action, nullptr);
 }
 
 struct Snapshot {
@@ -315,7 +318,7 @@ void checkThreads(Probe& probe) {
 
     const double seconds = 0.5 * probe.level();
     probe.step("processing while a second thread calls the interface");
-    watchCrashes(probe.fd());
+    watchCrashes(probe.fd(), true);
     Hammer hammer(*plugin, first, 0x5eed0003u + static_cast<uint64_t>(probe.level()));
     const int64_t framesBefore = audio.processedFrames();
     const auto start = std::chrono::steady_clock::now();
@@ -323,6 +326,7 @@ void checkThreads(Probe& probe) {
     while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds))
         audio.process(kBlock * 8, false, sizes);
     hammer.finish();
+    watchCrashes(probe.fd(), false);
     const double hammered = static_cast<double>(audio.processedFrames() - framesBefore) / kRate;
 
     probe.step("processing after the second thread stopped");
