@@ -150,11 +150,15 @@ uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t at) {
 // it, with the 156-byte bank header. The two are told apart by which chunk size ends the file: a
 // program's at byte 56, such a bank's at byte 156. In those banks byte 56 lies in the zeroed reserved
 // field, so only a bank file of 60 bytes, which cannot exist, could agree with both; the standard
-// reading is tried first.
+// reading is tried first. A file that agrees with neither is cut or damaged, and which layout it had
+// cannot be known.
 bool isOldOpaqueBank(const std::vector<uint8_t>& bytes) {
     const std::size_t size = bytes.size();
     auto endsFile = [&](std::size_t sizeAt) { return size >= sizeAt + 4 && size - sizeAt - 4 == wordAt(bytes, sizeAt); };
-    return !endsFile(kProgramHeaderSize) && endsFile(kBankHeaderSize);
+    if (endsFile(kProgramHeaderSize)) return false;
+    if (endsFile(kBankHeaderSize)) return true;
+    throw HostError("the 'FPCh' preset's sizes agree with neither a program (chunk size at byte 56) nor a bank of "
+                    "earlier vsthost versions (chunk size at byte 156): the file is cut or damaged");
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

@@ -4,8 +4,10 @@
 // the output NaN, a 7-frame block is overrun, a parameter value outside 0..1 aborts, setting parameter 0
 // (even to its own value) restarts a fade-in, the block after effSetSampleRate is 100 times too loud,
 // exact zeros in the input cost a lot of CPU, setParameter allocates and processing locks: faults for
-// vsthost to report. FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
+// vsthost to report. FAKE_RACY aborts when the sample rate is set while another thread processes.
+// FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,9 @@
 
 namespace {
 
+#ifdef FAKE_RACY
+std::atomic<int> processing{0};
+#endif
 #ifdef FAKE_FAULTY
 constexpr int32_t kFade = 256;
 std::mutex processLock;
@@ -89,10 +94,16 @@ void process(vst::AEffect* e, float** in, float** out, int32_t frames) {
     if (f.params[1] >= 0.5f) out[0][0] = NAN;
     if (frames == 7) out[1][7] = 0.0f;  // one sample past the block
 #else
+#ifdef FAKE_RACY
+    ++processing;
+#endif
     const Fake& f = *self(e);
     for (int c = 0; c < 2; ++c)
         for (int32_t i = 0; i < frames; ++i)
             out[c][i] = in[c][i] * f.params[0] / static_cast<float>(1 + f.program);
+#ifdef FAKE_RACY
+    --processing;
+#endif
 #endif
 }
 
@@ -109,6 +120,9 @@ intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t index, intptr_t value, vo
     case vst::effGetEffectName: return text("Fake");
 #ifdef FAKE_FAULTY
     case vst::effSetSampleRate: f.burst = true; return 0;
+#endif
+#ifdef FAKE_RACY
+    case vst::effSetSampleRate: if (processing > 0) std::abort(); return 0;  // buffers "freed" under the audio
 #endif
     case vst::effGetChunk:
         f.chunk = std::string(index ? "P" : "B") + exact(f.params[0]) + "|" + f.path;

@@ -191,3 +191,28 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     for (const std::string& line : expected) EXPECT_NE(bad.out.find(line), std::string::npos) << line << " in " << bad.out;
     EXPECT_EQ(bad.out.find("FAIL preset-files"), std::string::npos) << bad.out;
 }
+
+TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
+    if (!VSTHOST_COUNTS) GTEST_SKIP() << "sanitizer builds have no counting allocator";
+    const RunResult r = run({"validate", REALTIME_PLUGIN_PATH, "--level", "1", "--check", "realtime"});
+    EXPECT_EQ(r.out.find("crashed"), std::string::npos) << "a call forwarded wrongly aborts the fixture: " << r.out;
+    EXPECT_EQ(r.out.find("processReplacing"), std::string::npos) << "it copies and calls nothing: " << r.out;
+    const char* const first[] = {"malloc", "posix_memalign", "pthread_mutex_lock", "sem_post",
+                                 "open", "nanosleep", "syscall", "fprintf"};
+    for (int index = 0; index < 8; ++index) {
+        const std::string line = "setParameter(" + std::to_string(index) + "): ";
+        const auto at = r.out.find(line);
+        ASSERT_NE(at, std::string::npos) << line << " in " << r.out;
+        const std::string rest = r.out.substr(at, r.out.find('\n', at) - at);
+        EXPECT_NE(rest.find(std::string("(first ") + first[index] + ")"), std::string::npos) << rest;
+    }
+}
+
+TEST_F(Cli, ValidateNamesTheOtherThreadsLastCallInACrash) {
+    const RunResult r = run({"validate", RACY_PLUGIN_PATH, "--level", "1", "--check", "threads", "--check", "resend"});
+    EXPECT_NE(r.out.find("FAIL threads          crashed with SIGABRT while processing while a second thread calls the "
+                         "interface (its last call: effSetSampleRate("),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("PASS resend"), std::string::npos) << "one thread alone is no race: " << r.out;
+}

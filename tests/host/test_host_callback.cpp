@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "host/host_callback.h"
 
@@ -81,6 +82,29 @@ TEST(HostCallback, FileSelectorTakesQueuedPathsInOrderAndEmptyMeansCancelled) {
     EXPECT_EQ(call(&a.effect, vst::audioMasterOpenFileSelector, &empty), 0);
     EXPECT_EQ(empty.returnPath, nullptr);
     EXPECT_EQ(call(&a.effect, vst::audioMasterOpenFileSelector, nullptr), 0);
+    EXPECT_EQ(a.host.fileSelectorRequests(), 4u) << "answered or cancelled, every request counts";
+}
+
+TEST(HostCallback, PluginThreadsMayCallAtOnce) {
+    Attached a;
+    auto automate = [&] {
+        for (int i = 0; i < 2000; ++i) call(&a.effect, vst::audioMasterAutomate, nullptr, i % 7, 0.5f);
+    };
+    auto select = [&] {
+        for (int i = 0; i < 500; ++i) {
+            a.host.queueFile("/cab.wav");
+            vst::VstFileSelect request{};
+            call(&a.effect, vst::audioMasterOpenFileSelector, &request);
+            call(&a.effect, vst::audioMasterCloseFileSelector, &request);
+        }
+    };
+    std::thread one(automate), two(automate), three(select);
+    one.join();
+    two.join();
+    three.join();
+    EXPECT_EQ(a.host.automationCount(), 4000u);
+    EXPECT_EQ(a.host.fileSelectorRequests(), 500u);
+    EXPECT_EQ(a.host.pendingFiles(), 0u);
 }
 
 TEST(HostCallback, PathThatDoesNotFitThePluginsBufferIsNotCut) {

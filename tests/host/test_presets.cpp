@@ -152,6 +152,19 @@ TEST(Presets, ParameterListFormsAreBigEndianFloats) {
     EXPECT_TRUE(std::equal(second.begin(), second.end(), bank.begin() + 156 + 64));
 }
 
+TEST(Presets, AnFPChFileThatFitsNeitherLayoutIsRefused) {
+    // Read as a program, a cut old bank would be an empty chunk (byte 56 is in its zeroed header).
+    Bytes cut = opaqueBankBytes("FPCh", Bytes(300, 0x22));
+    cut.resize(cut.size() - 1);
+    EXPECT_THROW(fx::decode(cut), vsthost::HostError);
+    Bytes longer = opaqueProgramBytes("FPCh");
+    longer.push_back(0);
+    EXPECT_THROW(fx::decode(longer), vsthost::HostError);
+    Bytes oldProgram = opaqueProgramBytes("FxCh");
+    oldProgram.push_back(0);  // the other kinds are unambiguous and keep reading what their sizes say
+    EXPECT_EQ(fx::decode(oldProgram).program.chunk, (Bytes{1, 2, 3}));
+}
+
 TEST(Presets, AVersionOneParameterBankFromAnotherHostLoads) {
     Bytes b;
     tag(b, "CcnK");
