@@ -30,7 +30,7 @@ constexpr double kRecoverySeconds = 1.0;
 constexpr int32_t kLevelWindow = 4 * kBlock;  // about 46 ms, over which signal level is measured
 constexpr double kRecoveredLevel = 0.1;       // of the level before the hammering
 
-enum CallKind { kSet, kResend, kProgram, kSetChunk, kGetChunk, kRate_, kRestore, kCallKinds };
+enum CallKind { kSet, kResend, kProgram, kSetChunk, kGetChunk, kSetRate, kRestore, kCallKinds };
 const char* const kCallNames[kCallKinds] = {"setParameter", "setParameter (same value)", "effSetProgram", "effSetChunk",
                                             "effGetChunk", "effSetSampleRate", "restoring the first state"};
 const char* const kChunkNames[4] = {"own program chunk", "own bank chunk", "another's program chunk",
@@ -159,7 +159,7 @@ private:
                 (void)plugin_.chunk(which == 0);
             } else if (pick < 95) {
                 const double rate = random_.below(2) ? kRate : kOtherRates[random_.below(4)];
-                mark(kRate_, static_cast<int64_t>(rate));
+                mark(kSetRate, static_cast<int64_t>(rate));
                 plugin_.setSampleRate(rate);
             }
         }
@@ -267,7 +267,10 @@ Snapshot snapshot(Probe& probe, Plugin& plugin) {
     for (int32_t i = 0; i < other->numParams(); ++i) other->setParameter(i, probe.random().unit());
     s.chunks[2] = other->chunk(true);
     s.chunks[3] = other->chunk(false);
-    if (s.chunks[0].empty() || s.chunks[1].empty()) s.chunks[0].clear(), s.chunks[1].clear();
+    if (s.chunks[0].empty() || s.chunks[1].empty()) {  // chunks in name only: the hammer leaves them out
+        s.chunks[0].clear();
+        s.chunks[1].clear();
+    }
     if (s.chunks[2].empty()) s.chunks[2] = s.chunks[0];
     if (s.chunks[3].empty()) s.chunks[3] = s.chunks[1];
     return s;
