@@ -31,10 +31,17 @@ constexpr int32_t kLevelWindow = 4 * kBlock;  // about 46 ms, over which signal 
 constexpr double kRecoveredLevel = 0.1;       // of the level before the hammering
 
 enum CallKind { kSet, kResend, kProgram, kSetChunk, kGetChunk, kSetRate, kRestore, kCallKinds };
-const char* const kCallNames[kCallKinds] = {"setParameter", "setParameter (same value)", "effSetProgram", "effSetChunk",
+const char* const kCallNames[kCallKinds] = {"setParameter", "setParameter", "effSetProgram", "effSetChunk",
                                             "effGetChunk", "effSetSampleRate", "restoring the first state"};
-const char* const kChunkNames[4] = {"own program chunk", "own bank chunk", "another's program chunk",
-                                    "another's bank chunk"};
+const char* const kChunkNames[4] = {"its own program chunk", "its own bank chunk", "another instance's program chunk",
+                                    "another instance's bank chunk"};
+// The second thread widens its calls in three phases, so that a crash on sample rates does not hide
+// whether parameters, programs and chunks alone are safe. Its picks run below each phase's limit.
+constexpr int kPhases = 3;
+constexpr int32_t kPhaseLimit[kPhases] = {60, 85, 100};
+const char* const kPhaseNames[kPhases] = {"setParameter", "setParameter, programs and chunks",
+                                          "setParameter, programs, chunks and sample rates"};
+std::atomic<int> currentPhase{0};
 
 // The second thread's latest call, readable from a signal handler.
 struct LastCall {
@@ -69,7 +76,7 @@ std::size_t describeLastCall(char* out, std::size_t room) {
         appendText(out, at, room, "none yet");
     } else if (kind == kSetChunk || kind == kGetChunk) {
         appendText(out, at, room, kCallNames[kind]);
-        appendText(out, at, room, kind == kSetChunk ? " with its " : " of its ");
+        appendText(out, at, room, kind == kSetChunk ? " with " : " of ");
         appendText(out, at, room, kChunkNames[std::clamp<int64_t>(argument, 0, 3)]);
     } else {
         appendText(out, at, room, kCallNames[kind]);
@@ -78,6 +85,7 @@ std::size_t describeLastCall(char* out, std::size_t room) {
             appendNumber(out, at, room, argument);
             appendText(out, at, room, ")");
         }
+        if (kind == kResend) appendText(out, at, room, " with the value it holds");
     }
     out[at] = '\0';
     return at;
@@ -87,7 +95,9 @@ std::size_t describeLastCall(char* out, std::size_t room) {
 void onCrash(int) {
     char line[256];
     std::size_t at = 0;
-    appendText(line, at, sizeof line, "S\tprocessing while a second thread calls the interface (its last call: ");
+    appendText(line, at, sizeof line, "S\tprocessing while a second thread calls ");
+    appendText(line, at, sizeof line, kPhaseNames[std::clamp(currentPhase.load(), 0, kPhases - 1)]);
+    appendText(line, at, sizeof line, " (its last call: ");
     at += describeLastCall(line + at, sizeof line - at);
     appendText(line, at, sizeof line, ")\n");
     if (write(reportFd, line, at) < 0) return;
@@ -136,7 +146,7 @@ private:
         const int32_t programs = plugin_.numPrograms();
         const bool chunks = !snapshot_.chunks[1].empty();
         while (!stop_) {
-            const int32_t pick = random_.below(100);
+            const int32_t pick = random_.below(kPhaseLimit[currentPhase.load()]);
             if (pick < 40 && params > 0) {
                 const int32_t index = random_.below(params);
                 mark(kSet, index);
@@ -320,14 +330,18 @@ void checkThreads(Probe& probe) {
     const double before = mean(audio.process(static_cast<int64_t>(0.5 * kRate), true, sizes));
 
     const double seconds = 0.5 * probe.level();
-    probe.step("processing while a second thread calls the interface");
     watchCrashes(probe.fd(), true);
+    currentPhase = 0;
     Hammer hammer(*plugin, first, 0x5eed0003u + static_cast<uint64_t>(probe.level()));
     const int64_t framesBefore = audio.processedFrames();
-    const auto start = std::chrono::steady_clock::now();
     hammer.start();
-    while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds))
-        audio.process(kBlock * 8, false, sizes);
+    for (int phase = 0; phase < kPhases; ++phase) {
+        currentPhase = phase;
+        probe.step(std::string("processing while a second thread calls ") + kPhaseNames[phase]);
+        const auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds / kPhases))
+            audio.process(kBlock * 8, false, sizes);
+    }
     hammer.finish();
     watchCrashes(probe.fd(), false);
     const double hammered = static_cast<double>(audio.processedFrames() - framesBefore) / kRate;
@@ -358,7 +372,9 @@ void checkThreads(Probe& probe) {
     const uint64_t* counts = hammer.counts();
     std::string calls;
     for (int k = 0; k < kRestore; ++k)
-        if (counts[k] > 0) calls += (calls.empty() ? "" : ", ") + std::to_string(counts[k]) + " " + kCallNames[k];
+        if (counts[k] > 0)
+            calls += (calls.empty() ? "" : ", ") + std::to_string(counts[k]) + " " + kCallNames[k] +
+                     (k == kResend ? " with the value held" : "");
     probe.pass(number(std::round(hammered * 10.0) / 10.0) + " s of audio in blocks of 1 to 512 frames while a second thread made " +
                calls + " calls over " + number(seconds) + " s: no crash, output finite and within +-" + number(bound) +
                " (peak " + number(audio.peak()) + ")" + recovery);

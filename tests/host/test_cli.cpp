@@ -210,8 +210,8 @@ TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
 
 TEST_F(Cli, ValidateNamesTheOtherThreadsLastCallInACrash) {
     const RunResult r = run({"validate", RACY_PLUGIN_PATH, "--level", "1", "--check", "threads", "--check", "resend"});
-    EXPECT_NE(r.out.find("FAIL threads          crashed with SIGABRT while processing while a second thread calls the "
-                         "interface (its last call: effSetSampleRate("),
+    EXPECT_NE(r.out.find("FAIL threads          crashed with SIGABRT while processing while a second thread calls "
+                         "setParameter, programs, chunks and sample rates (its last call: effSetSampleRate("),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("PASS resend"), std::string::npos) << "one thread alone is no race: " << r.out;
