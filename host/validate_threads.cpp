@@ -146,24 +146,31 @@ private:
         const int32_t programs = plugin_.numPrograms();
         const bool chunks = !snapshot_.chunks[1].empty();
         while (!stop_) {
+            // A call the plug-in has no use for (no parameters, programs or chunks) is skipped, not
+            // replaced by one of a later phase.
             const int32_t pick = random_.below(kPhaseLimit[currentPhase.load()]);
-            if (pick < 40 && params > 0) {
+            if (pick < 40) {
+                if (params == 0) continue;
                 const int32_t index = random_.below(params);
                 mark(kSet, index);
                 plugin_.setParameter(index, random_.unit());
-            } else if (pick < 60 && params > 0) {
+            } else if (pick < 60) {
+                if (params == 0) continue;
                 const int32_t index = random_.below(params);
                 mark(kResend, index);
                 plugin_.setParameter(index, plugin_.parameter(index));
-            } else if (pick < 70 && programs > 0) {
+            } else if (pick < 70) {
+                if (programs <= 0) continue;
                 const int32_t program = random_.below(2) ? plugin_.program() : random_.below(programs);
                 mark(kProgram, program);
                 plugin_.setProgram(program);
-            } else if (pick < 80 && chunks) {
+            } else if (pick < 80) {
+                if (!chunks) continue;
                 const int32_t which = random_.below(4);
                 mark(kSetChunk, which);
                 plugin_.setChunk(snapshot_.chunks[which], which % 2 == 0);
-            } else if (pick < 85 && chunks) {
+            } else if (pick < 85) {
+                if (!chunks) continue;
                 const int32_t which = random_.below(2);
                 mark(kGetChunk, which);
                 (void)plugin_.chunk(which == 0);
