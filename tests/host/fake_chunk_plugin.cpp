@@ -96,6 +96,9 @@ void process(vst::AEffect* e, float** in, float** out, int32_t frames) {
 #else
 #ifdef FAKE_RACY
     ++processing;
+    float x = 1.0f + in[0][0];  // tens of microseconds in here, so that the other thread's calls land inside
+    for (int k = 0; k < 20000; ++k) x = x * 0.999f + 1e-3f;
+    self(e)->params[1] = x * 0.0f;
 #endif
     const Fake& f = *self(e);
     for (int c = 0; c < 2; ++c)
