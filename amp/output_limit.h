@@ -1,6 +1,7 @@
 // The last line of defence at the host boundary: whatever happens inside, what leaves a plug-in is a
-// finite number within +-kOutputLimit (about +30 dBFS). Normal output stays far below it (the loudest
-// reference render peaks near 1.5), so it never shapes the sound; it only stops a fault from reaching
+// finite number within +-kOutputLimit (about +30 dBFS). Playing stays far below it (the loudest reference
+// render peaks near 1.5, a full-scale square wave with every level at maximum near 16), so it never shapes
+// the sound; it stops a fault, or a storm of automation flipping switches every few samples, from reaching
 // speakers and ears.
 #pragma once
 
