@@ -12,13 +12,19 @@
 //
 // Scaling: neither direction scales. forward of a signal gives f[0] = sum of the samples; inverse(forward(x))
 // gives N * x, so every inverse is followed by rescale().
-// Aliasing: input and output must be different arrays for forward and inverse.
-// Thread-safety: the constant tables are shared, but forward and inverse use the object's work buffer, so one
+// Aliasing: input and output must be different arrays for forward and inverse. Neither needs any alignment.
+// Thread-safety: the constant tables are shared, but forward and inverse use the object's work buffers, so one
 // object serves one caller at a time; rescale keeps no state and may run anywhere.
 // Cost: no allocation and no trigonometry after construction.
+//
+// Method: the N real samples are read as N/2 complex ones (even samples real, odd imaginary), transformed by
+// a radix-4 Stockham FFT of N/2 points in split real/imaginary form with SSE2 vectors (a radix-2 pass
+// finishes N/2 = 2048), and the two interleaved half-length spectra are then separated into the real
+// spectrum. The inverse undoes the separation and runs the same complex FFT on the conjugate.
 
-#include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <new>
 
 namespace cabinet {
 
@@ -34,13 +40,20 @@ public:
     virtual void rescale(double* x) const noexcept = 0;
 };
 
+// Frees what alignedDoubles allocated.
+struct AlignedDelete {
+    void operator()(double* p) const noexcept { ::operator delete[](p, std::align_val_t{64}); }
+};
+using AlignedDoubles = std::unique_ptr<double[], AlignedDelete>;
+
 // Length N = 2^L. Pass count, strides and loop bounds are compile-time constants.
 template <int L>
 class RealFftL final : public RealFft {
-    static_assert(L >= 5 && L <= 20, "length out of the supported range");
+    static_assert(L == 11 || L == 12, "only the cabinets' two lengths are built");
 
 public:
     static constexpr int kSize = 1 << L;
+    static constexpr int kHalf = kSize / 2;  // length of the complex transform
 
     RealFftL();  // allocates and fills the tables; may throw std::bad_alloc
     RealFftL(const RealFftL&) = delete;
@@ -52,11 +65,8 @@ public:
     void rescale(double* x) const noexcept override;
 
 private:
-    static constexpr int kQuarter = kSize / 4;
-
-    std::unique_ptr<double[]> work_;             // kSize doubles, meaningless between calls
-    std::unique_ptr<std::int32_t[]> bitReverse_; // kQuarter entries: entry c = 4c bit-reversed over L bits
-    std::unique_ptr<double[]> cosine_;           // kQuarter entries: cos(i * 2*pi / N)
+    AlignedDoubles work_;     // two split complex buffers of kHalf points: 2 * kSize doubles
+    AlignedDoubles twiddle_;  // per-pass radix-4 twiddles, then the separation twiddles
 };
 
 extern template class RealFftL<11>;
