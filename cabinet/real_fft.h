@@ -17,10 +17,9 @@
 // object serves one caller at a time; rescale keeps no state and may run anywhere.
 // Cost: no allocation and no trigonometry after construction.
 //
-// Method: the N real samples are read as N/2 complex ones (even samples real, odd imaginary), transformed by
-// a radix-4 Stockham FFT of N/2 points in split real/imaginary form with SSE2 vectors (a radix-2 pass
-// finishes N/2 = 2048), and the two interleaved half-length spectra are then separated into the real
-// spectrum. The inverse undoes the separation and runs the same complex FFT on the conjugate.
+// Method (cabinet/real_fft_kernels.h): a radix-4 FFT of N/2 complex points on the samples read in pairs, then
+// the two half-length spectra separated; SSE2 vectors, or AVX ones where the processor has them. Both give
+// bit-identical results.
 
 #include <cstddef>
 #include <memory>
@@ -46,6 +45,11 @@ struct AlignedDelete {
 };
 using AlignedDoubles = std::unique_ptr<double[], AlignedDelete>;
 
+enum class FftVectors {
+    Widest,  // AVX when the processor and system support it, else SSE2
+    Sse2,    // SSE2 whatever the processor offers (tests compare the two)
+};
+
 // Length N = 2^L. Pass count, strides and loop bounds are compile-time constants.
 template <int L>
 class RealFftL final : public RealFft {
@@ -55,7 +59,8 @@ public:
     static constexpr int kSize = 1 << L;
     static constexpr int kHalf = kSize / 2;  // length of the complex transform
 
-    RealFftL();  // allocates and fills the tables; may throw std::bad_alloc
+    // Allocates and fills the tables; may throw std::bad_alloc.
+    explicit RealFftL(FftVectors vectors = FftVectors::Widest);
     RealFftL(const RealFftL&) = delete;
     RealFftL& operator=(const RealFftL&) = delete;
 
@@ -64,9 +69,17 @@ public:
     void inverse(const double* f, double* x) noexcept override;
     void rescale(double* x) const noexcept override;
 
+    // True when the transforms run on AVX vectors.
+    bool usesAvx() const noexcept { return usesAvx_; }
+
 private:
+    using Kernel = void (*)(const double* in, double* out, double* work, const double* twiddle) noexcept;
+
     AlignedDoubles work_;     // two split complex buffers of kHalf points: 2 * kSize doubles
     AlignedDoubles twiddle_;  // per-pass radix-4 twiddles, then the separation twiddles
+    Kernel forward_ = nullptr;
+    Kernel inverse_ = nullptr;
+    bool usesAvx_ = false;
 };
 
 extern template class RealFftL<11>;

@@ -168,6 +168,22 @@ TYPED_TEST(RealFftTest, CallersArraysNeedNoAlignment)
     }
 }
 
+TYPED_TEST(RealFftTest, AvxAndSse2GiveIdenticalResults)
+{
+    if (!this->fft.usesAvx()) GTEST_SKIP() << "this processor has no AVX";
+    const int n = this->kLength;
+    TypeParam sse2(FftVectors::Sse2);
+    ASSERT_FALSE(sse2.usesAvx());
+    std::vector<double> f2(n), y2(n);
+    this->x = this->noise(8);
+    this->fft.forward(this->x.data(), this->f.data());
+    sse2.forward(this->x.data(), f2.data());
+    EXPECT_EQ(this->f, f2);
+    this->fft.inverse(this->x.data(), this->y.data());
+    sse2.inverse(this->x.data(), y2.data());
+    EXPECT_EQ(this->y, y2);
+}
+
 TYPED_TEST(RealFftTest, PairwiseProductIsCircularConvolution)
 {
     const int n = this->kLength, half = this->kHalfLength;
