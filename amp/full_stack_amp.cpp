@@ -2,13 +2,10 @@
 
 #include <cmath>
 
-#include "amp/power_amp_curve.h"
-
 namespace amp {
 
 FullStackAmp::FullStackAmp() noexcept
 {
-    powerAmpTable(); // build the shared table here rather than on the audio thread
     adopt(makeAmpDesign(44100.0, false));
     setupStages();
     beginBlock(AmpBlockParams{});
@@ -46,7 +43,7 @@ double FullStackAmp::processSample(float in, int n, const AmpSwitches& switches,
     const float z = path_.process(x, [&](double& s) noexcept {
         s = path_.preampSection(fullStackVoicing, switches, controls_, s);
         s = s * contourGain_ * powerAmpGain_;
-        s = powerAmpCurve(s);
+        s = powerAmpCurve(powerAmpCells_, s);
         s = dcBlocker_.process(s);
     });
 

@@ -5,6 +5,7 @@
 #include "amp/amp_design.h"
 #include "amp/amp_path.h"
 #include "amp/dc_blocker.h"
+#include "amp/power_amp_curve.h"
 
 namespace amp {
 
@@ -40,6 +41,7 @@ public:
 private:
     AmpPath path_;
     DcBlocker dcBlocker_;
+    const PowerAmpCell* powerAmpCells_ = powerAmpCells().data(); // built here rather than on the audio thread
     PreampControls controls_;
     double contourGain_ = 0;
     double powerAmpGain_ = 0;

@@ -80,21 +80,27 @@ const PowerAmpTable& powerAmpTable() noexcept
     return table;
 }
 
-double powerAmpCurve(double x) noexcept
+const PowerAmpCells& powerAmpCells() noexcept
 {
-    const PowerAmpTable& table = powerAmpTable();
-    if (x >= 180.0) return table[powerAmpTableSize - 1].y;
-    // Written negated so that NaN lands here too instead of indexing with garbage.
-    if (!(x > -180.0)) return table[0].y;
-
-    const int i = static_cast<int>(std::floor(10.0 * x + powerAmpTableZero));
-    const double t = (x - table[static_cast<std::size_t>(i)].x)
-                     / (table[static_cast<std::size_t>(i + 1)].x - table[static_cast<std::size_t>(i)].x);
-    const double y0 = table[static_cast<std::size_t>(i - 1)].y;
-    const double y1 = table[static_cast<std::size_t>(i)].y;
-    const double y2 = table[static_cast<std::size_t>(i + 1)].y;
-    const double y3 = table[static_cast<std::size_t>(i + 2)].y;
-    return y1 + 0.5 * t * ((y2 - y0) + t * ((2.0 * y0 - 5.0 * y1 + 4.0 * y2 - y3) + t * (3.0 * (y1 - y2) + y3 - y0)));
+    static const PowerAmpCells cells = [] {
+        const PowerAmpTable& table = powerAmpTable();
+        PowerAmpCells c{};
+        // Every cell a lookup inside (-180, 180) can reach, 199 .. 3799, with its four points in the table.
+        for (std::size_t i = 1; i + 2 < table.size(); ++i) {
+            const double y0 = table[i - 1].y, y1 = table[i].y, y2 = table[i + 1].y, y3 = table[i + 2].y;
+            // The cubic's terms as the lookup has always formed them, each halved (exactly).
+            c[i] = {table[i].x,
+                    1.0 / (table[i + 1].x - table[i].x),
+                    y1,
+                    0.5 * (y2 - y0),
+                    0.5 * (2.0 * y0 - 5.0 * y1 + 4.0 * y2 - y3),
+                    0.5 * (3.0 * (y1 - y2) + y3 - y0)};
+        }
+        c[powerAmpCellBelow] = {0.0, 0.0, table.front().y, 0.0, 0.0, 0.0};
+        c[powerAmpCellAbove] = {0.0, 0.0, table.back().y, 0.0, 0.0, 0.0};
+        return c;
+    }();
+    return cells;
 }
 
 } // namespace amp

@@ -2,6 +2,8 @@
 // read with a Catmull-Rom cubic.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <array>
 
 namespace amp {
@@ -71,7 +73,44 @@ using PowerAmpTable = std::array<CurvePoint, powerAmpTableSize>;
 // through the points above; it passes exactly through each of them and never overshoots between.
 const PowerAmpTable& powerAmpTable() noexcept;
 
-// Output of the curve for drive x: the table's end values beyond +-180 (NaN counts as the low end).
-double powerAmpCurve(double x) noexcept;
+// The Catmull-Rom cubic of each grid cell [X_i, X_i+1) as a polynomial in t = (x - X_i) * invWidth, its
+// coefficients worked out once from the four table points around the cell.
+struct PowerAmpCell {
+    double x0;       // X_i
+    double invWidth; // 1 / (X_i+1 - X_i)
+    double c0, c1, c2, c3;
+};
+
+// Cells by grid index, plus two constant cells for drives beyond the ends.
+inline constexpr int powerAmpCellBelow = powerAmpTableSize;     // x <= -180, and NaN
+inline constexpr int powerAmpCellAbove = powerAmpTableSize + 1; // x >= 180
+using PowerAmpCells = std::array<PowerAmpCell, powerAmpTableSize + 2>;
+
+// Built on first use (thread-safe) from powerAmpTable(). Take it once outside the audio loop: every call
+// passes a guard.
+const PowerAmpCells& powerAmpCells() noexcept;
+
+// Output of the curve for drive x: the table's end values at and beyond +-180 (NaN counts as the low end).
+// No branch: the cell is chosen by compare masks, and truncation stands in for rounding down.
+inline double powerAmpCurve(const PowerAmpCell* cells, double x) noexcept
+{
+    const auto select = [](__m128d mask, __m128d ifSet, __m128d ifClear) noexcept {
+        return _mm_or_pd(_mm_and_pd(mask, ifSet), _mm_andnot_pd(mask, ifClear));
+    };
+    const __m128d v = _mm_set_sd(x);
+    const __m128d above = _mm_cmpge_sd(v, _mm_set_sd(180.0));
+    const __m128d inside = _mm_cmpgt_sd(v, _mm_set_sd(-180.0)); // false for NaN
+    // Clamped, so the grid position stays in range; zero from -180 down (and for NaN), so the end cells'
+    // zero width always gives t = 0.
+    const __m128d xc = _mm_and_pd(inside, _mm_max_sd(_mm_min_sd(v, _mm_set_sd(180.0)), _mm_set_sd(-180.0)));
+    const __m128d grid = _mm_add_sd(_mm_mul_sd(_mm_set_sd(10.0), xc), _mm_set_sd(double{powerAmpTableZero}));
+    const __m128d pick = select(inside, select(above, _mm_set_sd(double{powerAmpCellAbove}), grid),
+                                _mm_set_sd(double{powerAmpCellBelow}));
+    const PowerAmpCell& c = cells[_mm_cvttsd_si32(pick)];
+    const double t = (_mm_cvtsd_f64(xc) - c.x0) * c.invWidth;
+    return c.c0 + t * (c.c1 + t * (c.c2 + t * c.c3));
+}
+
+inline double powerAmpCurve(double x) noexcept { return powerAmpCurve(powerAmpCells().data(), x); }
 
 } // namespace amp

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "amp/dc_blocker.h"
 #include "amp/power_amp_curve.h"
+#include "reference_power_amp_curve.h"
 
 using namespace amp;
 
@@ -74,6 +76,25 @@ TEST(PowerAmpCurve, LookupIsContinuousAndInverting)
         }
     }
     EXPECT_LT(worstJump, 1e-8);
+}
+
+TEST(PowerAmpCurve, AgreesWithTheLookupItReplacedAtAMillionPoints)
+{
+    std::mt19937_64 gen(11);
+    std::uniform_real_distribution<double> wide(-200.0, 200.0), steep(-4.0, 2.0);
+    double worst = 0.0, worstX = 0.0;
+    const auto check = [&](double x) {
+        const double d = std::fabs(powerAmpCurve(x) - reference::powerAmpCurve(x));
+        if (d > worst) worst = d, worstX = x;
+    };
+    for (int n = 0; n < 500000; ++n) check(wide(gen));
+    for (int n = 0; n < 500000; ++n) check(steep(gen));
+    // Grid points, cell edges from both sides and the ends, where truncation and the clamps decide.
+    for (int i = 0; i < powerAmpTableSize; ++i) {
+        const double x = (i - powerAmpTableZero) / 10.0;
+        for (double v : {x, std::nextafter(x, -1e9), std::nextafter(x, 1e9)}) check(v);
+    }
+    EXPECT_LE(worst, 1e-15) << "at x=" << worstX;
 }
 
 TEST(DcBlocker, SilentStartStaysSilentAndOffsetsDecay)
