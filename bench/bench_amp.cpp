@@ -1,46 +1,85 @@
-// CPU time of the full-stack amp chain per second of audio, per channel and quality.
+// CPU time of the amp per oversampled sample, for each channel and quality: the full-stack amp (preamp,
+// tone stack, power amp) and the preamp-only chain (one path, mono).
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <vector>
 
 #include "amp/amp_design.h"
 #include "amp/full_stack_amp.h"
+#include "amp/oversampling.h"
+#include "bench_support.h"
+#include "preamp/preamp_chain.h"
 
 namespace {
+
+constexpr double kRate = 44100;
+constexpr int kBlock = 256;
+
+// range(0): quality (0 LowQ, 1 HighQ); range(1): channel (0 clean, 1 crunch, 2 overdrive).
+amp::AmpSwitches switchesFor(const benchmark::State& state)
+{
+    const auto channel = state.range(1);
+    return {channel == 2 ? 1 : 0, channel == 1 ? 1 : 0, 0, 0};
+}
 
 void BM_FullStackAmp(benchmark::State& state)
 {
     const bool highQ = state.range(0) != 0;
-    const int channel = static_cast<int>(state.range(1)); // 0 clean, 1 crunch, 2 overdrive
-    const double rate = 44100;
-    const amp::AmpSwitches sw{channel == 2 ? 1 : 0, channel == 1 ? 1 : 0, 0, 0};
-
+    const amp::AmpSwitches sw = switchesFor(state);
     amp::FullStackAmp a;
-    a.adopt(amp::makeAmpDesign(rate, highQ));
-    std::vector<float> input(static_cast<std::size_t>(rate));
-    for (std::size_t n = 0; n < input.size(); ++n)
-        input[n] = static_cast<float>(0.3 * std::sin(2 * 3.141592653589793 * 110.0 * static_cast<double>(n) / rate));
-
-    const int block = 512;
+    a.adopt(amp::makeAmpDesign(kRate, highQ));
+    const std::vector<float> input = bench::pluckedSecond(kRate);
+    std::vector<double> output(input.size());
     for (auto _ : state) {
-        double sum = 0;
-        for (std::size_t start = 0; start < input.size(); start += block) {
+        for (std::size_t start = 0; start < input.size(); start += kBlock) {
+            const int count = static_cast<int>(std::min<std::size_t>(kBlock, input.size() - start));
             a.beginBlock({0.6, 0.5, 0.5, 0.5, 0.5, 0.6});
-            const int count = static_cast<int>(std::min<std::size_t>(block, input.size() - start));
             for (int i = 0; i < count; ++i)
-                sum += a.processSample(input[start + static_cast<std::size_t>(i)], count - 1 - i, sw, 0.3, 0.3);
+                output[start + static_cast<std::size_t>(i)] =
+                    a.processSample(input[start + static_cast<std::size_t>(i)], count - 1 - i, sw, 0.3, 0.3);
         }
-        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(output.data());
     }
-    state.SetLabel("one second of audio at 44100 Hz");
+    state.counters["per_oversampled_sample"] = bench::timePer(kRate * amp::oversamplingFactor(kRate, highQ));
 }
 
-} // namespace
+void BM_PreampChain(benchmark::State& state)
+{
+    const bool highQ = state.range(0) != 0;
+    const amp::AmpSwitches sw = switchesFor(state);
+    tavik_preamp::LiveParameters live;
+    for (int32_t p : {tavik_preamp::kInput, tavik_preamp::kDrive1, tavik_preamp::kDrive2, tavik_preamp::kLow,
+                      tavik_preamp::kMid, tavik_preamp::kHigh, tavik_preamp::kContour, tavik_preamp::kVolume})
+        live.values[static_cast<std::size_t>(p)].store(0.6f);
+    live.channel.store(sw.channel);
+    live.crunch.store(sw.crunch);
+    tavik_preamp::PreampChain chain;
+    chain.requestSetup(static_cast<float>(kRate), highQ);
+    chain.adoptPendingSetup();
+    chain.restStages(chain.oversampledRate());
 
-BENCHMARK(BM_FullStackAmp)
-    ->ArgsProduct({{0, 1}, {0, 1, 2}})
-    ->ArgNames({"highQ", "channel"})
-    ->Unit(benchmark::kMillisecond);
+    std::vector<float> input = bench::pluckedSecond(kRate), left(input.size()), right(input.size());
+    for (auto _ : state) {
+        for (std::size_t start = 0; start < input.size(); start += kBlock) {
+            const auto count = static_cast<int32_t>(std::min<std::size_t>(kBlock, input.size() - start));
+            float* ins[2] = {input.data() + start, input.data() + start};
+            float* outs[2] = {left.data() + start, right.data() + start};
+            chain.process(live, ins, outs, count);
+        }
+        benchmark::DoNotOptimize(left.data());
+    }
+    state.counters["per_oversampled_sample"] = bench::timePer(kRate * amp::oversamplingFactor(kRate, highQ));
+}
+
+void configurations(benchmark::internal::Benchmark* b)
+{
+    b->ArgsProduct({{0, 1}, {0, 1, 2}})->ArgNames({"highQ", "channel"})->Unit(benchmark::kMillisecond);
+    bench::leastOfNine(b);
+}
+
+}  // namespace
+
+BENCHMARK(BM_FullStackAmp)->Apply(configurations);
+BENCHMARK(BM_PreampChain)->Apply(configurations);
 
 BENCHMARK_MAIN();

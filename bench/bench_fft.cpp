@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
-#include <algorithm>
 #include <random>
 #include <vector>
 
+#include "bench_support.h"
 #include "cabinet/real_fft.h"
 #include "reference_real_fft.h"
 
@@ -78,12 +78,10 @@ void BM_Fftw(benchmark::State& state)
     fftw_free(f);
 }
 
-// The machine is shared: the least time over the repetitions is the figure that noise disturbs least.
 void leastOfNine(benchmark::internal::Benchmark* b)
 {
-    b->Unit(benchmark::kMicrosecond)->Repetitions(9)->ComputeStatistics("min", [](const std::vector<double>& v) {
-        return *std::min_element(v.begin(), v.end());
-    });
+    b->Unit(benchmark::kMicrosecond);
+    bench::leastOfNine(b);
 }
 
 }  // namespace
