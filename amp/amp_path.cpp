@@ -1,13 +1,6 @@
 #include "amp/amp_path.h"
 
-#include <cmath>
-
 namespace amp {
-
-double softLimitPositive(double s, double ceiling) noexcept
-{
-    return s > 0.0 ? ceiling * (1.0 - std::exp(-0.004 * s)) : s;
-}
 
 void AmpPath::setupStages(double rate) noexcept
 {
@@ -51,59 +44,28 @@ void AmpPath::adopt(const AmpDesign& d) noexcept
     decimator3.loadCoefficients(halfbandLevel3);
 }
 
-double AmpPath::preampSection(const ChannelVoicing& voicing, const AmpSwitches& switches,
-                              const PreampControls& controls, double s) noexcept
+void AmpPath::upsample(const float* x, int n) noexcept
 {
-    s = s * controls.input;
-    stageInput.process(s, oversampledRate);
-    s = channelSection(*this, voicing, switches, controls.drive1Gain, controls.drive2Gain, s);
-    toneStack.process(controls.mid, controls.contour, controls.low, controls.high, s);
-    return s;
+    interpolator1.process(x, n, level1_);
+    if (factor == 2) return;
+    interpolator2.process(level1_, 2 * n, level2_);
+    if (factor == 4) return;
+    interpolator3.process(level2_, 4 * n, level3_);
+}
+
+void AmpPath::downsample(float* y, int n) noexcept
+{
+    if (factor == 8) decimator3.process(level3_, 4 * n, level2_);
+    if (factor >= 4) decimator2.process(level2_, 2 * n, level1_);
+    decimator1.process(level1_, n, y);
 }
 
 double channelSection(AmpPath& p, const ChannelVoicing& voicing, const AmpSwitches& switches, double drive1Gain,
                       double drive2Gain, double s) noexcept
 {
-    const double rate = p.oversampledRate;
-
-    if (switches.channel != 0) {
-        s = p.shelfCh2Pre.process(s);
-        s = drive2Gain * s;
-        s = p.lpCh2Pre.process(s);
-        p.stageCh2A.process(s, rate);
-        if (switches.boost != 0) s = 2.0 * s;
-        s = p.lpCh2Post.process(1.8 * s);
-        p.stageCh2B.process(s, rate);
-        s = softLimitPositive(s, 250.0);
-        if (switches.bright != 0) s = p.peakCh2Bright.process(s);
-        return voicing.overdriveEndGain * s;
-    }
-
-    if (switches.crunch != 0) {
-        s = switches.bright != 0 ? p.shelfCrunchBright.process(s) : 0.5 * s;
-        s = drive1Gain * s;
-        p.stageCrunchA.process(s, rate);
-        s = p.shelfCrunch.process(s);
-        s = p.lpCrunch.process(s);
-        p.stageCrunchB.process(s, rate);
-        return softLimitPositive(s, voicing.crunchCeiling);
-    }
-
-    // Clean: the bright switch cuts the bass and trades the fixed pad for its own gain staging.
-    s = 0.22 * s;
-    double makeUp;
-    if (switches.bright != 0) {
-        s = 0.1 * p.shelfCleanBright.process(s);
-        makeUp = voicing.cleanGainBright;
-    } else {
-        s = 0.0766 * s;
-        makeUp = voicing.cleanGainNormal;
-    }
-    p.stageCleanA.process(s, rate);
-    s = p.shelfClean.process(s);
-    s = p.lpClean.process(s);
-    p.stageCleanB.process(s, rate);
-    return makeUp * s;
+    if (switches.channel != 0) return p.channel2Back(voicing, switches, p.channel2Front(switches, drive2Gain, s));
+    if (switches.crunch != 0) return p.crunchBack(voicing, p.crunchFront(switches, drive1Gain, s));
+    return p.cleanBack(voicing, switches, p.cleanFront(switches, s));
 }
 
 } // namespace amp

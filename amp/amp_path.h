@@ -2,9 +2,12 @@
 // oversampling cascade around them), and the pieces both plug-ins build their chains from.
 #pragma once
 
+#include <cmath>
+
 #include "amp/amp_design.h"
 #include "amp/biquad.h"
 #include "amp/halfband.h"
+#include "amp/staggered_chain.h"
 #include "amp/tone_stack.h"
 #include "amp/triode_stage.h"
 
@@ -46,7 +49,10 @@ constexpr double contourLevel(double c) noexcept { return 1.0298 * c - 0.1077 * 
 
 // Soft limit of the positive half towards `ceiling` (small-signal slope 0.004 * ceiling); values
 // at or below zero pass unchanged.
-double softLimitPositive(double s, double ceiling) noexcept;
+inline double softLimitPositive(double s, double ceiling) noexcept
+{
+    return s > 0.0 ? ceiling * (1.0 - std::exp(-0.004 * s)) : s;
+}
 
 struct AmpPath {
     TriodeStage stageInput, stageCleanA, stageCleanB, stageCrunchA, stageCrunchB, stageCh2A, stageCh2B;
@@ -68,6 +74,9 @@ struct AmpPath {
     double T = 1.0 / 176400.0;
     double oversampledRate = 176400.0;
 
+    // Most host samples one call of upsample or downsample takes.
+    static constexpr int kMaxRun = 64;
+
     // Puts all seven stages at their resting points for `rate`.
     void setupStages(double rate) noexcept;
 
@@ -75,53 +84,119 @@ struct AmpPath {
     // cleared), oversampler coefficients reloaded (their states kept).
     void adopt(const AmpDesign& design) noexcept;
 
-    // x * Input, the input stage, the selected channel section, then the tone stack.
-    double preampSection(const ChannelVoicing& voicing, const AmpSwitches& switches, const PreampControls& controls,
-                         double s) noexcept;
+    // n <= kMaxRun host samples up to the oversampled rate: n * factor samples in oversampled(), in time order.
+    void upsample(const float* x, int n) noexcept;
 
-    // One host-rate sample through the oversampling cascade; chain(double&) runs on every
-    // oversampled sample, in time order.
-    template <class Chain>
-    float process(float x, Chain&& chain) noexcept
-    {
-        const HalfbandPair u = interpolator1.process(x);
-        const float r0 = level2(u.first, chain);
-        const float r1 = level2(u.second, chain);
-        return decimator1.process(r0, r1);
-    }
+    // The n * factor samples in oversampled(), which the chain has replaced by its outputs, back down to n
+    // host samples in y.
+    void downsample(float* y, int n) noexcept;
+
+    float* oversampled() noexcept { return factor == 8 ? level3_ : factor == 4 ? level2_ : level1_; }
+
+    // The preamp section (s * Input, the input stage, the channel section the switches pick, the tone stack)
+    // and then `tail` over the m oversampled samples in buf, in place, with the stages staggered (see
+    // runStaggered): the same results as taking each sample through all of it in turn.
+    template <class Tail>
+    void runChain(float* buf, int m, const ChannelVoicing& voicing, const AmpSwitches& switches,
+                  const PreampControls& controls, Tail&& tail) noexcept;
+
+    // The channel sections in two halves, one triode stage each: the front runs up to and including the
+    // filters after the first stage, the back from the second stage to the section's end.
+    double cleanFront(const AmpSwitches& switches, double s) noexcept;
+    double cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
+    double crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept;
+    double crunchBack(const ChannelVoicing& voicing, double s) noexcept;
+    double channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept;
+    double channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
 
 private:
-    template <class Chain>
-    static float runChain(float v, Chain& chain) noexcept
-    {
-        double s = v;
-        chain(s);
-        return static_cast<float>(s);
-    }
-
-    template <class Chain>
-    float level3(float v, Chain& chain) noexcept
-    {
-        if (factor != 8) return runChain(v, chain);
-        const HalfbandPair u = interpolator3.process(v);
-        const float r0 = runChain(u.first, chain);
-        const float r1 = runChain(u.second, chain);
-        return decimator3.process(r0, r1);
-    }
-
-    template <class Chain>
-    float level2(float v, Chain& chain) noexcept
-    {
-        if (factor != 4 && factor != 8) return runChain(v, chain);
-        const HalfbandPair u = interpolator2.process(v);
-        const float r0 = level3(u.first, chain);
-        const float r1 = level3(u.second, chain);
-        return decimator2.process(r0, r1);
-    }
+    // Samples at each oversampling level: 2, 4 and 8 per host sample.
+    float level1_[2 * kMaxRun] = {};
+    float level2_[4 * kMaxRun] = {};
+    float level3_[8 * kMaxRun] = {};
 };
 
-// The channel section picked by the switches: clean, crunch or channel 2.
+// The channel section picked by the switches: clean, crunch or channel 2, one oversampled sample.
 double channelSection(AmpPath& path, const ChannelVoicing& voicing, const AmpSwitches& switches, double drive1Gain,
                       double drive2Gain, double s) noexcept;
+
+// ---- inline definitions: the chain's elements are inlined into its loop ----
+
+inline double AmpPath::cleanFront(const AmpSwitches& switches, double s) noexcept
+{
+    // The bright switch cuts the bass and trades the fixed pad for its own gain staging.
+    s = 0.22 * s;
+    s = switches.bright != 0 ? 0.1 * shelfCleanBright.process(s) : 0.0766 * s;
+    stageCleanA.process(s, oversampledRate);
+    s = shelfClean.process(s);
+    return lpClean.process(s);
+}
+
+inline double AmpPath::cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
+{
+    stageCleanB.process(s, oversampledRate);
+    return (switches.bright != 0 ? voicing.cleanGainBright : voicing.cleanGainNormal) * s;
+}
+
+inline double AmpPath::crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept
+{
+    s = switches.bright != 0 ? shelfCrunchBright.process(s) : 0.5 * s;
+    s = drive1Gain * s;
+    stageCrunchA.process(s, oversampledRate);
+    s = shelfCrunch.process(s);
+    return lpCrunch.process(s);
+}
+
+inline double AmpPath::crunchBack(const ChannelVoicing& voicing, double s) noexcept
+{
+    stageCrunchB.process(s, oversampledRate);
+    return softLimitPositive(s, voicing.crunchCeiling);
+}
+
+inline double AmpPath::channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept
+{
+    s = shelfCh2Pre.process(s);
+    s = drive2Gain * s;
+    s = lpCh2Pre.process(s);
+    stageCh2A.process(s, oversampledRate);
+    if (switches.boost != 0) s = 2.0 * s;
+    return lpCh2Post.process(1.8 * s);
+}
+
+inline double AmpPath::channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
+{
+    stageCh2B.process(s, oversampledRate);
+    s = softLimitPositive(s, 250.0);
+    if (switches.bright != 0) s = peakCh2Bright.process(s);
+    return voicing.overdriveEndGain * s;
+}
+
+template <class Tail>
+void AmpPath::runChain(float* buf, int m, const ChannelVoicing& voicing, const AmpSwitches& switches,
+                       const PreampControls& c, Tail&& tail) noexcept
+{
+    const auto input = [&](double s) noexcept {
+        s = s * c.input;
+        stageInput.process(s, oversampledRate);
+        return s;
+    };
+    const auto tone = [&](double s) noexcept {
+        toneStack.process(c.mid, c.contour, c.low, c.high, s);
+        return s;
+    };
+    if (switches.channel != 0) {
+        runStaggered(
+            buf, m, input, [&](double s) noexcept { return channel2Front(switches, c.drive2Gain, s); },
+            [&](double s) noexcept { return tone(channel2Back(voicing, switches, s)); }, tail);
+    } else if (switches.crunch != 0) {
+        runStaggered(
+            buf, m, input, [&](double s) noexcept { return crunchFront(switches, c.drive1Gain, s); },
+            [&](double s) noexcept { return tone(crunchBack(voicing, s)); }, tail);
+    } else {
+        runStaggered(
+            buf, m, input, [&](double s) noexcept { return cleanFront(switches, s); },
+            [&](double s) noexcept { return tone(cleanBack(voicing, switches, s)); }, tail);
+    }
+}
 
 } // namespace amp

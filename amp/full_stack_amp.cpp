@@ -1,5 +1,6 @@
 #include "amp/full_stack_amp.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace amp {
@@ -30,26 +31,49 @@ void FullStackAmp::beginBlock(const AmpBlockParams& p) noexcept
     powerAmpGain_ = 0.9 * p.powerAmp + 0.1;
 }
 
-double FullStackAmp::processSample(float in, int n, const AmpSwitches& switches, double drive1Gain,
-                                   double drive2Gain) noexcept
+void FullStackAmp::process(const float* in, const AmpSampleControls* controls, int n, int countdown,
+                           double* out) noexcept
 {
-    controls_.drive1Gain = drive1Gain;
-    controls_.drive2Gain = drive2Gain;
+    // Runs of equal controls, so that a switch or drive change takes effect at the very sample it is read for.
+    for (int start = 0; start < n;) {
+        int end = start + 1;
+        const int limit = std::min(n, start + AmpPath::kMaxRun);
+        while (end < limit && controls[end] == controls[start]) ++end;
+        processRun(in + start, controls[start], end - start, countdown - start, out + start);
+        start = end;
+    }
+}
 
+void FullStackAmp::processRun(const float* in, const AmpSampleControls& run, int n, int countdown,
+                              double* out) noexcept
+{
     // A 1 kHz whisper keeps the recursive filters out of denormal range on silent input.
-    const double guard = 1e-8 * std::sin(static_cast<double>(n) * 6283.19304 * path_.T);
-    const float x = static_cast<float>(in + guard);
+    double guard[AmpPath::kMaxRun];
+    float x[AmpPath::kMaxRun];
+    for (int i = 0; i < n; ++i) {
+        guard[i] = 1e-8 * std::sin(static_cast<double>(countdown - i) * 6283.19304 * path_.T);
+        x[i] = static_cast<float>(in[i] + guard[i]);
+    }
 
-    const float z = path_.process(x, [&](double& s) noexcept {
-        s = path_.preampSection(fullStackVoicing, switches, controls_, s);
-        s = s * contourGain_ * powerAmpGain_;
-        s = powerAmpCurve(powerAmpCells_, s);
-        s = dcBlocker_.process(s);
+    PreampControls c = controls_;
+    c.drive1Gain = run.drive1Gain;
+    c.drive2Gain = run.drive2Gain;
+    const double contourGain = contourGain_, powerAmpGain = powerAmpGain_;
+    const PowerAmpCell* cells = powerAmpCells_;
+    path_.upsample(x, n);
+    path_.runChain(path_.oversampled(), n * path_.factor, fullStackVoicing, run.switches, c, [&](double s) noexcept {
+        s = s * contourGain * powerAmpGain;
+        s = powerAmpCurve(cells, s);
+        return dcBlocker_.process(s);
     });
+    float z[AmpPath::kMaxRun];
+    path_.downsample(z, n);
 
-    double out = z + guard;
-    if (switches.channel == 0 && switches.crunch == 0) out = 2.0 * out;
-    return out;
+    const bool clean = run.switches.channel == 0 && run.switches.crunch == 0;
+    for (int i = 0; i < n; ++i) {
+        const double y = z[i] + guard[i];
+        out[i] = clean ? 2.0 * y : y;
+    }
 }
 
 } // namespace amp

@@ -1,5 +1,5 @@
 // The full-stack plug-in's amp: one preamp path followed by the power-amp curve and DC blocker,
-// host sample in, ampOutputSample out.
+// host samples in, ampOutputSamples out.
 #pragma once
 
 #include "amp/amp_design.h"
@@ -12,6 +12,20 @@ namespace amp {
 // Controls read once per block (0..1).
 struct AmpBlockParams {
     double input = 0, low = 0, mid = 0, high = 0, contour = 0, powerAmp = 0;
+};
+
+// What the amp reads at every host sample.
+struct AmpSampleControls {
+    AmpSwitches switches;
+    double drive1Gain = 0;
+    double drive2Gain = 0;
+
+    bool operator==(const AmpSampleControls& o) const noexcept
+    {
+        return switches.channel == o.switches.channel && switches.crunch == o.switches.crunch
+               && switches.boost == o.switches.boost && switches.bright == o.switches.bright
+               && drive1Gain == o.drive1Gain && drive2Gain == o.drive2Gain;
+    }
 };
 
 class FullStackAmp {
@@ -27,9 +41,11 @@ public:
 
     void beginBlock(const AmpBlockParams& params) noexcept;
 
-    // One host sample; n is the sample's countdown within the block (frames - 1 - i), which sets the
-    // phase of the denormal guard.
-    double processSample(float in, int n, const AmpSwitches& switches, double drive1Gain, double drive2Gain) noexcept;
+    // n host samples in[0..n) with their controls, out[0..n) the ampOutputSamples. countdown is the first
+    // sample's countdown within the host block (frames - 1 - index), which sets the phase of the denormal
+    // guard; it counts down along the samples. The result is the same for any split of a host block into
+    // calls, and the same as taking each sample through the whole amp in turn.
+    void process(const float* in, const AmpSampleControls* controls, int n, int countdown, double* out) noexcept;
 
     int factor() const noexcept { return path_.factor; }
     double oversampledRate() const noexcept { return path_.oversampledRate; }
@@ -37,8 +53,12 @@ public:
     double powerAmpGain() const noexcept { return powerAmpGain_; }
 
     const AmpPath& path() const noexcept { return path_; }
+    const DcBlocker& dcBlocker() const noexcept { return dcBlocker_; }
 
 private:
+    // A run of at most AmpPath::kMaxRun samples whose controls are all the same.
+    void processRun(const float* in, const AmpSampleControls& controls, int n, int countdown, double* out) noexcept;
+
     AmpPath path_;
     DcBlocker dcBlocker_;
     const PowerAmpCell* powerAmpCells_ = powerAmpCells().data(); // built here rather than on the audio thread

@@ -62,6 +62,18 @@ struct HalfbandInterpolator {
         const float b = chains.run(1, x);
         return {a, b};
     }
+
+    // n samples in, 2n out in time order. The state is worked on as a local copy so that it stays in
+    // registers rather than being reloaded after every store to `out`.
+    void process(const float* x, int n, float* out) noexcept
+    {
+        HalfbandChains<S> c = chains;
+        for (int i = 0; i < n; ++i) {
+            out[2 * i] = c.run(0, x[i]);
+            out[2 * i + 1] = c.run(1, x[i]);
+        }
+        chains = c;
+    }
 };
 
 template <std::size_t S>
@@ -76,6 +88,18 @@ struct HalfbandDecimator {
         const float b = chains.run(1, first);
         const float a = chains.run(0, second);
         return 0.5f * (a + b);
+    }
+
+    // 2n samples in, n out in time order; `out` may be `in`.
+    void process(const float* in, int n, float* out) noexcept
+    {
+        HalfbandChains<S> c = chains;
+        for (int i = 0; i < n; ++i) {
+            const float b = c.run(1, in[2 * i]);
+            const float a = c.run(0, in[2 * i + 1]);
+            out[i] = 0.5f * (a + b);
+        }
+        chains = c;
     }
 };
 

@@ -51,37 +51,4 @@ void TriodeStage::setSampleRate(double rate) noexcept
     kCoupling = tau / (tau + T);
 }
 
-void TriodeStage::process(double& sample, double rate) noexcept
-{
-    const double x = sample;
-
-    // Grid: above the cathode it conducts, with a grid current of 0.00375*(Vg - Vk)^2 through Rg.
-    if (x - Vk < 0.0) {
-        Vg = x;
-    } else {
-        const double d = 1.0 - 4.0 * F * Vk + 4.0 * F * x;
-        if (d < 0.0)
-            Vg = x;
-        else
-            Vg = (std::sqrt(d) + 2.0 * F * Vk - 1.0) * invTwoF;
-    }
-    Ig = (x - Vg) * invRg;
-
-    const double v = Vg - Vk;
-    const double Vpk = v < -10.0 ? Bplus : curve.numerator(v) / curve.denominator(v);
-
-    const double VpOld = Vp;
-    Vp = Vpk + Vk;
-    if (Bplus + Vk < Vp) Vp = Bplus + Vk;
-    Ip = (Bplus - Vp) * invRa;
-
-    y = (Vp - VpOld + y) * kCoupling;
-
-    // Cathode last, so the next sample's grid and curve see this sample's cathode voltage.
-    Vk = (Ck * Vk * rate + Ip + Ig) * kCathode;
-    if (!(Vk > 0.0)) Vk = 0.0;
-
-    sample = y;
-}
-
 } // namespace amp

@@ -2,6 +2,8 @@
 // limiter, fitted plate curve, first-order output coupling and a backward-Euler cathode RC.
 #pragma once
 
+#include <cmath>
+
 #include "amp/triode_curve.h"
 
 namespace amp {
@@ -39,8 +41,42 @@ struct TriodeStage {
     // Re-derives the rate-dependent constants; the state carries on.
     void setSampleRate(double rate) noexcept;
 
-    // Grid drive in, coupled plate swing out (volts). `rate` is the current oversampled rate.
+    // Grid drive in, coupled plate swing out (volts). `rate` is the current oversampled rate. Inline: the
+    // amp's chain runs it in its inner loop.
     void process(double& sample, double rate) noexcept;
 };
+
+inline void TriodeStage::process(double& sample, double rate) noexcept
+{
+    const double x = sample;
+
+    // Grid: above the cathode it conducts, with a grid current of 0.00375*(Vg - Vk)^2 through Rg.
+    if (x - Vk < 0.0) {
+        Vg = x;
+    } else {
+        const double d = 1.0 - 4.0 * F * Vk + 4.0 * F * x;
+        if (d < 0.0)
+            Vg = x;
+        else
+            Vg = (std::sqrt(d) + 2.0 * F * Vk - 1.0) * invTwoF;
+    }
+    Ig = (x - Vg) * invRg;
+
+    const double v = Vg - Vk;
+    const double Vpk = v < -10.0 ? Bplus : curve.numerator(v) / curve.denominator(v);
+
+    const double VpOld = Vp;
+    Vp = Vpk + Vk;
+    if (Bplus + Vk < Vp) Vp = Bplus + Vk;
+    Ip = (Bplus - Vp) * invRa;
+
+    y = (Vp - VpOld + y) * kCoupling;
+
+    // Cathode last, so the next sample's grid and curve see this sample's cathode voltage.
+    Vk = (Ck * Vk * rate + Ip + Ig) * kCathode;
+    if (!(Vk > 0.0)) Vk = 0.0;
+
+    sample = y;
+}
 
 } // namespace amp

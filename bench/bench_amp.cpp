@@ -30,13 +30,15 @@ void BM_FullStackAmp(benchmark::State& state)
     a.adopt(amp::makeAmpDesign(kRate, highQ));
     const std::vector<float> input = bench::pluckedSecond(kRate);
     std::vector<double> output(input.size());
+    const std::vector<amp::AmpSampleControls> controls(kBlock, {sw, 0.3, 0.3});
     for (auto _ : state) {
         for (std::size_t start = 0; start < input.size(); start += kBlock) {
             const int count = static_cast<int>(std::min<std::size_t>(kBlock, input.size() - start));
             a.beginBlock({0.6, 0.5, 0.5, 0.5, 0.5, 0.6});
-            for (int i = 0; i < count; ++i)
-                output[start + static_cast<std::size_t>(i)] =
-                    a.processSample(input[start + static_cast<std::size_t>(i)], count - 1 - i, sw, 0.3, 0.3);
+            for (int at = 0; at < count; at += amp::AmpPath::kMaxRun) {
+                const int n = std::min(amp::AmpPath::kMaxRun, count - at);
+                a.process(input.data() + start + at, controls.data(), n, count - 1 - at, output.data() + start + at);
+            }
         }
         benchmark::DoNotOptimize(output.data());
     }
@@ -54,8 +56,8 @@ void BM_PreampChain(benchmark::State& state)
     live.channel.store(sw.channel);
     live.crunch.store(sw.crunch);
     tavik_preamp::PreampChain chain;
-    chain.requestSetup(static_cast<float>(kRate), highQ);
-    chain.adoptPendingSetup();
+    chain.requestSetup(static_cast<float>(kRate));
+    chain.adoptPendingSetup(highQ);
     chain.restStages(chain.oversampledRate());
 
     std::vector<float> input = bench::pluckedSecond(kRate), left(input.size()), right(input.size());

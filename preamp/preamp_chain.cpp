@@ -1,5 +1,6 @@
 #include "preamp/preamp_chain.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "amp/output_limit.h"
@@ -44,6 +45,34 @@ void PreampChain::restStages(double rate) noexcept
     pathRight_.setupStages(rate);
 }
 
+namespace {
+
+bool sameSwitches(const amp::AmpSwitches& a, const amp::AmpSwitches& b) noexcept
+{
+    return a.channel == b.channel && a.crunch == b.crunch && a.boost == b.boost && a.bright == b.bright;
+}
+
+}  // namespace
+
+void PreampChain::runPath(amp::AmpPath& path, const float* x, const amp::AmpSwitches* switches, const bool* active,
+                          int n, const amp::PreampControls& controls, double contourGain, float* y) noexcept
+{
+    // Runs of equal switches (and, for the right path, of stereo mode), so that a change takes effect at
+    // the very sample it is read for; samples the path is not active for leave it untouched.
+    for (int start = 0; start < n;) {
+        int end = start + 1;
+        while (end < n && active[end] == active[start] && sameSwitches(switches[end], switches[start])) ++end;
+        if (active[start]) {
+            const int count = end - start;
+            path.upsample(x + start, count);
+            path.runChain(path.oversampled(), count * path.factor, amp::preampOnlyVoicing, switches[start], controls,
+                          [contourGain](double s) noexcept { return s * contourGain; });
+            path.downsample(y + start, count);
+        }
+        start = end;
+    }
+}
+
 void PreampChain::process(const LiveParameters& live, float** inputs, float** outputs, int32_t frames) noexcept
 {
     if (frames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
@@ -63,41 +92,44 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
     const float* inR = inputs[1];
     float* outL = outputs[0];
     float* outR = outputs[1];
-    amp::AmpSwitches switches;
 
-    for (int32_t i = 0; i < frames; ++i) {
-        switches.channel = live.channel.load(std::memory_order_relaxed);
-        switches.crunch = live.crunch.load(std::memory_order_relaxed);
-        switches.boost = live.boost.load(std::memory_order_relaxed);
-        switches.bright = live.bright.load(std::memory_order_relaxed);
-        const bool stereo = live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr;
-        const float volume = live.value(kVolume);
+    // Each path works a run of samples at a time.
+    constexpr int32_t kRun = amp::AmpPath::kMaxRun;
+    amp::AmpSwitches switches[kRun];
+    bool stereo[kRun];
+    bool left[kRun];
+    float volume[kRun], xL[kRun], xR[kRun], yL[kRun], yR[kRun];
+    for (int32_t start = 0; start < frames; start += kRun) {
+        const int32_t count = std::min(kRun, frames - start);
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t i = start + k;
+            // Switches, stereo mode and Volume are read for every sample.
+            switches[k] = {live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
+                           live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)};
+            stereo[k] = live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr;
+            left[k] = true;
+            volume[k] = live.value(kVolume);
 
-        // Both inputs are read before any output is written: hosts may process in place. A sample
-        // that is not a finite number plays as silence; one would otherwise poison the filter and
-        // oversampler states for good.
-        const float xL = std::isfinite(inL[i]) ? inL[i] : 0.0f;
-        const float xR = stereo && std::isfinite(inR[i]) ? inR[i] : 0.0f;
+            // Both inputs are read before any output is written: hosts may process in place. A sample
+            // that is not a finite number plays as silence; one would otherwise poison the filter and
+            // oversampler states for good.
+            const float inLeft = std::isfinite(inL[i]) ? inL[i] : 0.0f;
+            const float inRight = stereo[k] && std::isfinite(inR[i]) ? inR[i] : 0.0f;
 
-        // A 1 kHz whisper on each input keeps the recursive filters out of denormal range on silence;
-        // its phase restarts with each block because n counts down within the block.
-        const int n = frames - 1 - i;
-        const double guard = 1e-9 * std::sin(static_cast<double>(n) * 6283.19304 * T);
-        const float x = static_cast<float>(xL + guard);
-
-        const float yL = pathLeft_.process(x, [&](double& s) noexcept {
-            s = pathLeft_.preampSection(amp::preampOnlyVoicing, switches, controls, s) * contourGain;
-        });
-        outL[i] = amp::limitOutput(volume * yL);
-
-        if (!stereo) {
-            outR[i] = outL[i];
-            continue;
+            // A 1 kHz whisper on each input keeps the recursive filters out of denormal range on silence;
+            // its phase restarts with each block because n counts down within the block.
+            const int n = frames - 1 - i;
+            const double guard = 1e-9 * std::sin(static_cast<double>(n) * 6283.19304 * T);
+            xL[k] = static_cast<float>(inLeft + guard);
+            xR[k] = static_cast<float>(inRight + guard);
         }
-        const float yR = pathRight_.process(static_cast<float>(xR + guard), [&](double& s) noexcept {
-            s = pathRight_.preampSection(amp::preampOnlyVoicing, switches, controls, s) * contourGain;
-        });
-        outR[i] = amp::limitOutput(volume * yR);
+        runPath(pathLeft_, xL, switches, left, count, controls, contourGain, yL);
+        runPath(pathRight_, xR, switches, stereo, count, controls, contourGain, yR);
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t i = start + k;
+            outL[i] = amp::limitOutput(volume[k] * yL[k]);
+            outR[i] = stereo[k] ? amp::limitOutput(volume[k] * yR[k]) : outL[i];
+        }
     }
 }
 

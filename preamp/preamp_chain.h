@@ -60,6 +60,11 @@ public:
     float lastSetupRate() const noexcept { return lastSetupRate_.load(std::memory_order_relaxed); }
 
 private:
+    // One path over n samples x (each with its switches), for the samples where `active` is set; y gets its
+    // outputs there.
+    static void runPath(amp::AmpPath& path, const float* x, const amp::AmpSwitches* switches, const bool* active,
+                        int n, const amp::PreampControls& controls, double contourGain, float* y) noexcept;
+
     amp::AmpPath pathLeft_;
     amp::AmpPath pathRight_;
 

@@ -312,22 +312,31 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
         return;
     }
     amp_.beginBlock({live(kInput), live(kLow), live(kMid), live(kHigh), live(kContour), live(kPowerAmp)});
-    for (int32_t i = 0; i < sampleFrames; ++i) {
-        // Read before writing: hosts may pass the same buffers for input and output.
-        // A sample that is not a number would stay in the filter states for good: it plays as silence.
-        const float x = std::isfinite(in[i]) ? in[i] : 0.0f;
-        const amp::AmpSwitches switches{channelFlag_.load(std::memory_order_relaxed),
-                                        crunchFlag_.load(std::memory_order_relaxed),
-                                        boostFlag_.load(std::memory_order_relaxed),
-                                        brightFlag_.load(std::memory_order_relaxed)};
-        const double s = amp_.processSample(x, sampleFrames - 1 - i, switches,
-                                            drive1Gain_.load(std::memory_order_relaxed),
-                                            drive2Gain_.load(std::memory_order_relaxed));
-        float left = 0.0f;
-        float right = 0.0f;
-        cabinet_.processFrame(std::isfinite(s) ? s : 0.0, left, right);
-        outL[i] = left;
-        outR[i] = right;
+    // The amp works a run of samples at a time, the cabinets a frame at a time.
+    constexpr int32_t kRun = amp::AmpPath::kMaxRun;
+    float x[kRun];
+    amp::AmpSampleControls controls[kRun];
+    double s[kRun];
+    for (int32_t start = 0; start < sampleFrames; start += kRun) {
+        const int32_t count = std::min(kRun, sampleFrames - start);
+        for (int32_t i = 0; i < count; ++i) {
+            // Read before writing: hosts may pass the same buffers for input and output.
+            // A sample that is not a number would stay in the filter states for good: it plays as silence.
+            x[i] = std::isfinite(in[start + i]) ? in[start + i] : 0.0f;
+            // Switches and drives are read for every sample, as they were when the amp ran sample by sample.
+            controls[i] = {{channelFlag_.load(std::memory_order_relaxed), crunchFlag_.load(std::memory_order_relaxed),
+                            boostFlag_.load(std::memory_order_relaxed), brightFlag_.load(std::memory_order_relaxed)},
+                           drive1Gain_.load(std::memory_order_relaxed),
+                           drive2Gain_.load(std::memory_order_relaxed)};
+        }
+        amp_.process(x, controls, count, sampleFrames - 1 - start, s);
+        for (int32_t i = 0; i < count; ++i) {
+            float left = 0.0f;
+            float right = 0.0f;
+            cabinet_.processFrame(std::isfinite(s[i]) ? s[i] : 0.0, left, right);
+            outL[start + i] = left;
+            outR[start + i] = right;
+        }
     }
 }
 

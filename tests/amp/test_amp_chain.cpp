@@ -40,11 +40,17 @@ TEST(OversamplingCascade, ChainSeesAllSamplesInTimeOrderAndToneComesBackIntact)
             AmpPath path;
             path.adopt(makeAmpDesign(rate, highQ));
             const int factor = path.factor;
-            std::vector<double> seen, out;
+            std::vector<double> seen;
+            std::vector<float> out;
             const int frames = static_cast<int>(rate / 10); // a whole number of 1 kHz periods
-            for (int n = 0; n < frames; ++n) {
-                const float x = static_cast<float>(std::sin(2 * kPi * 1000.0 * n / rate));
-                out.push_back(path.process(x, [&](double& s) noexcept { seen.push_back(s); }));
+            float x[AmpPath::kMaxRun], y[AmpPath::kMaxRun];
+            for (int start = 0; start < frames; start += 37) { // runs of a size that splits the periods oddly
+                const int n = std::min(37, frames - start);
+                for (int i = 0; i < n; ++i) x[i] = static_cast<float>(std::sin(2 * kPi * 1000.0 * (start + i) / rate));
+                path.upsample(x, n);
+                seen.insert(seen.end(), path.oversampled(), path.oversampled() + n * factor);
+                path.downsample(y, n);
+                out.insert(out.end(), y, y + n);
             }
             ASSERT_EQ(seen.size(), out.size() * static_cast<std::size_t>(factor)) << "factor " << factor;
 
@@ -63,13 +69,41 @@ TEST(OversamplingCascade, ChainSeesAllSamplesInTimeOrderAndToneComesBackIntact)
         }
 }
 
+namespace {
+
+// Host blocks of `block` samples through the amp as processReplacing runs them: block controls first, then the
+// samples with the same switches and drives throughout.
+std::vector<double> play(FullStackAmp& amp, const std::vector<float>& in, int block, const AmpBlockParams& params,
+                         const AmpSwitches& sw, double drive1Gain, double drive2Gain)
+{
+    std::vector<double> out(in.size());
+    const std::vector<AmpSampleControls> controls(static_cast<std::size_t>(block), {sw, drive1Gain, drive2Gain});
+    for (std::size_t start = 0; start < in.size(); start += static_cast<std::size_t>(block)) {
+        const int count = static_cast<int>(std::min(in.size() - start, static_cast<std::size_t>(block)));
+        amp.beginBlock(params);
+        amp.process(in.data() + start, controls.data(), count, count - 1, out.data() + start);
+    }
+    return out;
+}
+
+std::vector<float> sine(double amplitude, double f, int frames, double rate = 44100)
+{
+    std::vector<float> x(static_cast<std::size_t>(frames));
+    for (int n = 0; n < frames; ++n)
+        x[static_cast<std::size_t>(n)] = static_cast<float>(amplitude * std::sin(2 * kPi * f * n / rate));
+    return x;
+}
+
+} // namespace
+
 TEST(AmpPath, AdoptingADesignClearsFiltersButKeepsStagesAndOversamplers)
 {
     FullStackAmp amp;
-    amp.beginBlock({0.8, 0.5, 0.5, 0.5, 0.5, 0.5});
+    const AmpBlockParams params{0.8, 0.5, 0.5, 0.5, 0.5, 0.5};
     const AmpSwitches overdriveBright{1, 0, 1, 1};
-    for (int n = 0; n < 2000; ++n)
-        amp.processSample(static_cast<float>(0.3 * std::sin(n * 0.05)), 511 - n % 512, overdriveBright, 0.3, 0.8);
+    std::vector<float> x(2000);
+    for (std::size_t n = 0; n < x.size(); ++n) x[n] = static_cast<float>(0.3 * std::sin(static_cast<double>(n) * 0.05));
+    play(amp, x, 512, params, overdriveBright, 0.3, 0.8);
 
     const AmpPath before = amp.path();
     ASSERT_NE(before.lpCh2Post.y1, 0.0);
@@ -91,10 +125,8 @@ TEST(AmpPath, AdoptingADesignClearsFiltersButKeepsStagesAndOversamplers)
     EXPECT_EQ(after.interpolator1.chains.y1, before.interpolator1.chains.y1);
     EXPECT_EQ(after.decimator2.chains.y1, before.decimator2.chains.y1);
 
-    for (int n = 0; n < 2000; ++n) {
-        const double y = amp.processSample(0.3f, 511 - n % 512, overdriveBright, 0.3, 0.8);
-        ASSERT_TRUE(std::isfinite(y)) << n;
-    }
+    const std::vector<double> y = play(amp, std::vector<float>(2000, 0.3f), 512, params, overdriveBright, 0.3, 0.8);
+    for (std::size_t n = 0; n < y.size(); ++n) ASSERT_TRUE(std::isfinite(y[n])) << n;
 }
 
 namespace {
@@ -104,17 +136,7 @@ std::vector<double> render(const AmpSwitches& sw, double drive1Gain, double driv
                            double input = 0.6)
 {
     FullStackAmp amp;
-    std::vector<double> out;
-    const int frames = 11025, block = 512;
-    for (int start = 0; start < frames; start += block) {
-        amp.beginBlock({input, 0.5, 0.5, 0.5, 0.5, 0.6});
-        const int count = std::min(block, frames - start);
-        for (int i = 0; i < count; ++i) {
-            const float x = static_cast<float>(amplitude * std::sin(2 * kPi * 110.0 * (start + i) / 44100));
-            out.push_back(amp.processSample(x, count - 1 - i, sw, drive1Gain, drive2Gain));
-        }
-    }
-    return out;
+    return play(amp, sine(amplitude, 110, 11025), 512, {input, 0.5, 0.5, 0.5, 0.5, 0.6}, sw, drive1Gain, drive2Gain);
 }
 
 } // namespace

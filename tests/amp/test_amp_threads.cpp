@@ -79,7 +79,10 @@ TEST(TripleBuffer, QualityChangesReachTheAudioThreadWhole)
     });
 
     FullStackAmp amp;
-    const AmpSwitches crunch{0, 1, 0, 0};
+    AmpSampleControls crunch[64];
+    for (AmpSampleControls& c : crunch) c = {{0, 1, 0, 0}, 0.5, 0.5};
+    float x[64];
+    double y[64];
     int adopted = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
     for (int block = 0; std::chrono::steady_clock::now() < deadline; ++block) {
@@ -89,11 +92,9 @@ TEST(TripleBuffer, QualityChangesReachTheAudioThreadWhole)
         }
         ASSERT_EQ(amp.oversampledRate(), 44100.0 * amp.factor());
         amp.beginBlock({0.7, 0.5, 0.5, 0.5, 0.5, 0.5});
-        for (int i = 0; i < 64; ++i) {
-            const double y =
-                amp.processSample(static_cast<float>(0.2 * std::sin((block * 64 + i) * 0.0157)), 63 - i, crunch, 0.5, 0.5);
-            ASSERT_TRUE(std::isfinite(y));
-        }
+        for (int i = 0; i < 64; ++i) x[i] = static_cast<float>(0.2 * std::sin((block * 64 + i) * 0.0157));
+        amp.process(x, crunch, 64, 63, y);
+        for (int i = 0; i < 64; ++i) ASSERT_TRUE(std::isfinite(y[i])) << i;
     }
     stop = true;
     ui.join();
