@@ -101,13 +101,14 @@ struct AmpPath {
                   const PreampControls& controls, Tail&& tail) noexcept;
 
     // The channel sections in two halves, one triode stage each: the front runs up to and including the
-    // filters after the first stage, the back from the second stage to the section's end.
-    double cleanFront(const AmpSwitches& switches, double s) noexcept;
-    double cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
-    double crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept;
-    double crunchBack(const ChannelVoicing& voicing, double s) noexcept;
-    double channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept;
-    double channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
+    // filters after the first stage, the back from the second stage to the section's end. Always inlined
+    // into the chain's loop, like the stages.
+    [[gnu::always_inline]] double cleanFront(const AmpSwitches& switches, double s) noexcept;
+    [[gnu::always_inline]] double cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
+    [[gnu::always_inline]] double crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept;
+    [[gnu::always_inline]] double crunchBack(const ChannelVoicing& voicing, double s) noexcept;
+    [[gnu::always_inline]] double channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept;
+    [[gnu::always_inline]] double channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
 
 private:
     // Samples at each oversampling level: 2, 4 and 8 per host sample.
@@ -122,7 +123,7 @@ double channelSection(AmpPath& path, const ChannelVoicing& voicing, const AmpSwi
 
 // ---- inline definitions: the chain's elements are inlined into its loop ----
 
-inline double AmpPath::cleanFront(const AmpSwitches& switches, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::cleanFront(const AmpSwitches& switches, double s) noexcept
 {
     // The bright switch cuts the bass and trades the fixed pad for its own gain staging.
     s = 0.22 * s;
@@ -132,13 +133,13 @@ inline double AmpPath::cleanFront(const AmpSwitches& switches, double s) noexcep
     return lpClean.process(s);
 }
 
-inline double AmpPath::cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
 {
     stageCleanB.process(s, oversampledRate);
     return (switches.bright != 0 ? voicing.cleanGainBright : voicing.cleanGainNormal) * s;
 }
 
-inline double AmpPath::crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept
 {
     s = switches.bright != 0 ? shelfCrunchBright.process(s) : 0.5 * s;
     s = drive1Gain * s;
@@ -147,13 +148,13 @@ inline double AmpPath::crunchFront(const AmpSwitches& switches, double drive1Gai
     return lpCrunch.process(s);
 }
 
-inline double AmpPath::crunchBack(const ChannelVoicing& voicing, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::crunchBack(const ChannelVoicing& voicing, double s) noexcept
 {
     stageCrunchB.process(s, oversampledRate);
     return softLimitPositive(s, voicing.crunchCeiling);
 }
 
-inline double AmpPath::channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept
 {
     s = shelfCh2Pre.process(s);
     s = drive2Gain * s;
@@ -163,7 +164,7 @@ inline double AmpPath::channel2Front(const AmpSwitches& switches, double drive2G
     return lpCh2Post.process(1.8 * s);
 }
 
-inline double AmpPath::channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
+[[gnu::always_inline]] inline double AmpPath::channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
 {
     stageCh2B.process(s, oversampledRate);
     s = softLimitPositive(s, 250.0);

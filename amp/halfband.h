@@ -28,6 +28,8 @@ struct HalfbandChains {
     // Runs v through the sections first, first + 2, ... (first = 0 for chain A, 1 for chain B).
     float run(std::size_t first, float v) noexcept
     {
+        // Unrolled, so that a local copy's sections can live in registers.
+#pragma GCC unroll 8
         for (std::size_t k = first; k < 2 * S; k += 2) {
             const float w = (v - y1[k]) * c[k] + x1[k];
             x1[k] = v;

@@ -8,9 +8,10 @@
 namespace amp {
 
 // buf[0..m): the chain's inputs, replaced in place by its outputs (single precision at both ends, double
-// in between). Each group maps a double to a double.
+// in between). Each group maps a double to a double. Flattened: the groups only overlap when their
+// instructions sit together in one loop body, not behind calls.
 template <class G0, class G1, class G2, class G3>
-inline void runStaggered(float* buf, int m, G0&& g0, G1&& g1, G2&& g2, G3&& g3) noexcept
+[[gnu::flatten]] inline void runStaggered(float* buf, int m, G0&& g0, G1&& g1, G2&& g2, G3&& g3) noexcept
 {
     // After a step: a holds sample t through group 0, b sample t-1 through group 1, c sample t-2 through 2.
     double a = 0.0, b = 0.0, c = 0.0;
