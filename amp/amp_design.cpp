@@ -19,6 +19,7 @@ AmpDesign makeAmpDesign(int factor, double T, double oversampledRate) noexcept
     d.factor = factor;
     d.T = T;
     d.oversampledRate = fs;
+    for (int n = 0; n < kGuardTableSize; ++n) d.guardSines[static_cast<std::size_t>(n)] = guardSine(n, T);
 
     d.peakCh2Bright = BiquadCoefficients::peak(4500, 0.7, 1.6, fs);
     d.lpCh2Pre = BiquadCoefficients::lowPass(2257, 0.85, fs);

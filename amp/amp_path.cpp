@@ -18,6 +18,7 @@ void AmpPath::adopt(const AmpDesign& d) noexcept
     factor = d.factor;
     T = d.T;
     oversampledRate = d.oversampledRate;
+    guardSines_ = d.guardSines;
 
     for (TriodeStage* stage : {&stageInput, &stageCleanA, &stageCleanB, &stageCrunchA, &stageCrunchB, &stageCh2A,
                                &stageCh2B})

@@ -2,6 +2,7 @@
 // oversampling cascade around them), and the pieces both plug-ins build their chains from.
 #pragma once
 
+#include <array>
 #include <cmath>
 
 #include "amp/amp_design.h"
@@ -91,6 +92,13 @@ struct AmpPath {
     // host samples in y.
     void downsample(float* y, int n) noexcept;
 
+    // The denormal guard's sine for a host sample with this countdown in its block: guardSine(countdown, T),
+    // from the design's table where it reaches.
+    double guard(int countdown) const noexcept
+    {
+        return countdown < kGuardTableSize ? guardSines_[static_cast<std::size_t>(countdown)] : guardSine(countdown, T);
+    }
+
     float* oversampled() noexcept { return factor == 8 ? level3_ : factor == 4 ? level2_ : level1_; }
 
     // The preamp section (s * Input, the input stage, the channel section the switches pick, the tone stack)
@@ -111,6 +119,7 @@ struct AmpPath {
     [[gnu::always_inline]] double channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
 
 private:
+    std::array<double, kGuardTableSize> guardSines_{};
     // Samples at each oversampling level: 2, 4 and 8 per host sample.
     float level1_[2 * kMaxRun] = {};
     float level2_[4 * kMaxRun] = {};

@@ -51,7 +51,7 @@ void FullStackAmp::processRun(const float* in, const AmpSampleControls& run, int
     double guard[AmpPath::kMaxRun];
     float x[AmpPath::kMaxRun];
     for (int i = 0; i < n; ++i) {
-        guard[i] = 1e-8 * std::sin(static_cast<double>(countdown - i) * 6283.19304 * path_.T);
+        guard[i] = 1e-8 * path_.guard(countdown - i);
         x[i] = static_cast<float>(in[i] + guard[i]);
     }
 

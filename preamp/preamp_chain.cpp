@@ -86,7 +86,6 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
     controls.high = live.value(kHigh);
     controls.contour = live.value(kContour);
     const double contourGain = amp::contourLevel(controls.contour) * 0.01;
-    const double T = pathLeft_.T;
 
     const float* inL = inputs[0];
     const float* inR = inputs[1];
@@ -118,8 +117,7 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
 
             // A 1 kHz whisper on each input keeps the recursive filters out of denormal range on silence;
             // its phase restarts with each block because n counts down within the block.
-            const int n = frames - 1 - i;
-            const double guard = 1e-9 * std::sin(static_cast<double>(n) * 6283.19304 * T);
+            const double guard = 1e-9 * pathLeft_.guard(frames - 1 - i);
             xL[k] = static_cast<float>(inLeft + guard);
             xR[k] = static_cast<float>(inRight + guard);
         }
