@@ -61,12 +61,34 @@ void AmpPath::downsample(float* y, int n) noexcept
     decimator1.process(level1_, n, y);
 }
 
+namespace {
+
+template <class Section>
+double throughSection(const Section& section, double rate, double s) noexcept
+{
+    s = section.beforeFirst(s);
+    section.first().process(s, rate);
+    s = section.between(s);
+    section.second().process(s, rate);
+    return section.afterSecond(s);
+}
+
+} // namespace
+
 double channelSection(AmpPath& p, const ChannelVoicing& voicing, const AmpSwitches& switches, double drive1Gain,
                       double drive2Gain, double s) noexcept
 {
-    if (switches.channel != 0) return p.channel2Back(voicing, switches, p.channel2Front(switches, drive2Gain, s));
-    if (switches.crunch != 0) return p.crunchBack(voicing, p.crunchFront(switches, drive1Gain, s));
-    return p.cleanBack(voicing, switches, p.cleanFront(switches, s));
+    const double rate = p.oversampledRate;
+    if (switches.channel != 0) return throughSection(Channel2Section{p, voicing, switches, drive2Gain}, rate, s);
+    if (switches.crunch != 0) return throughSection(CrunchSection{p, voicing, switches, drive1Gain}, rate, s);
+    return throughSection(CleanSection{p, voicing, switches}, rate, s);
+}
+
+bool AmpPath::processorHasAvx() noexcept
+{
+    // Also checks that the system saves the AVX registers.
+    static const bool avx = __builtin_cpu_supports("avx");
+    return avx;
 }
 
 } // namespace amp

@@ -9,6 +9,7 @@
 #include "amp/biquad.h"
 #include "amp/halfband.h"
 #include "amp/staggered_chain.h"
+#include "amp/stage_lanes.h"
 #include "amp/tone_stack.h"
 #include "amp/triode_stage.h"
 
@@ -101,22 +102,18 @@ struct AmpPath {
 
     float* oversampled() noexcept { return factor == 8 ? level3_ : factor == 4 ? level2_ : level1_; }
 
+    // Whether the chain runs its three stages side by side on AVX vectors (where the processor has AVX) or
+    // one after another; both give the same results. Tests switch it off to check the other way.
+    bool stagesOnAvx = processorHasAvx();
+
     // The preamp section (s * Input, the input stage, the channel section the switches pick, the tone stack)
     // and then `tail` over the m oversampled samples in buf, in place, with the stages staggered (see
-    // runStaggered): the same results as taking each sample through all of it in turn.
+    // runStaggered and runStagesOnAvx): the same results as taking each sample through all of it in turn.
     template <class Tail>
     void runChain(float* buf, int m, const ChannelVoicing& voicing, const AmpSwitches& switches,
                   const PreampControls& controls, Tail&& tail) noexcept;
 
-    // The channel sections in two halves, one triode stage each: the front runs up to and including the
-    // filters after the first stage, the back from the second stage to the section's end. Always inlined
-    // into the chain's loop, like the stages.
-    [[gnu::always_inline]] double cleanFront(const AmpSwitches& switches, double s) noexcept;
-    [[gnu::always_inline]] double cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
-    [[gnu::always_inline]] double crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept;
-    [[gnu::always_inline]] double crunchBack(const ChannelVoicing& voicing, double s) noexcept;
-    [[gnu::always_inline]] double channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept;
-    [[gnu::always_inline]] double channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept;
+    static bool processorHasAvx() noexcept;
 
 private:
     std::array<double, kGuardTableSize> guardSines_{};
@@ -130,83 +127,121 @@ private:
 double channelSection(AmpPath& path, const ChannelVoicing& voicing, const AmpSwitches& switches, double drive1Gain,
                       double drive2Gain, double s) noexcept;
 
-// ---- inline definitions: the chain's elements are inlined into its loop ----
+// ---- the channel sections around their two stages: what comes before the first stage, between the two,
+// and after the second. Always inlined into the chain's loop, like the stages. ----
 
-[[gnu::always_inline]] inline double AmpPath::cleanFront(const AmpSwitches& switches, double s) noexcept
-{
-    // The bright switch cuts the bass and trades the fixed pad for its own gain staging.
-    s = 0.22 * s;
-    s = switches.bright != 0 ? 0.1 * shelfCleanBright.process(s) : 0.0766 * s;
-    stageCleanA.process(s, oversampledRate);
-    s = shelfClean.process(s);
-    return lpClean.process(s);
-}
+struct CleanSection {
+    AmpPath& p;
+    const ChannelVoicing& voicing;
+    const AmpSwitches& switches;
 
-[[gnu::always_inline]] inline double AmpPath::cleanBack(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
-{
-    stageCleanB.process(s, oversampledRate);
-    return (switches.bright != 0 ? voicing.cleanGainBright : voicing.cleanGainNormal) * s;
-}
+    TriodeStage& first() const noexcept { return p.stageCleanA; }
+    TriodeStage& second() const noexcept { return p.stageCleanB; }
+    [[gnu::always_inline]] double beforeFirst(double s) const noexcept
+    {
+        // The bright switch cuts the bass and trades the fixed pad for its own gain staging.
+        s = 0.22 * s;
+        return switches.bright != 0 ? 0.1 * p.shelfCleanBright.process(s) : 0.0766 * s;
+    }
+    [[gnu::always_inline]] double between(double s) const noexcept { return p.lpClean.process(p.shelfClean.process(s)); }
+    [[gnu::always_inline]] double afterSecond(double s) const noexcept
+    {
+        return (switches.bright != 0 ? voicing.cleanGainBright : voicing.cleanGainNormal) * s;
+    }
+};
 
-[[gnu::always_inline]] inline double AmpPath::crunchFront(const AmpSwitches& switches, double drive1Gain, double s) noexcept
-{
-    s = switches.bright != 0 ? shelfCrunchBright.process(s) : 0.5 * s;
-    s = drive1Gain * s;
-    stageCrunchA.process(s, oversampledRate);
-    s = shelfCrunch.process(s);
-    return lpCrunch.process(s);
-}
+struct CrunchSection {
+    AmpPath& p;
+    const ChannelVoicing& voicing;
+    const AmpSwitches& switches;
+    double drive1Gain;
 
-[[gnu::always_inline]] inline double AmpPath::crunchBack(const ChannelVoicing& voicing, double s) noexcept
-{
-    stageCrunchB.process(s, oversampledRate);
-    return softLimitPositive(s, voicing.crunchCeiling);
-}
+    TriodeStage& first() const noexcept { return p.stageCrunchA; }
+    TriodeStage& second() const noexcept { return p.stageCrunchB; }
+    [[gnu::always_inline]] double beforeFirst(double s) const noexcept
+    {
+        s = switches.bright != 0 ? p.shelfCrunchBright.process(s) : 0.5 * s;
+        return drive1Gain * s;
+    }
+    [[gnu::always_inline]] double between(double s) const noexcept { return p.lpCrunch.process(p.shelfCrunch.process(s)); }
+    [[gnu::always_inline]] double afterSecond(double s) const noexcept { return softLimitPositive(s, voicing.crunchCeiling); }
+};
 
-[[gnu::always_inline]] inline double AmpPath::channel2Front(const AmpSwitches& switches, double drive2Gain, double s) noexcept
-{
-    s = shelfCh2Pre.process(s);
-    s = drive2Gain * s;
-    s = lpCh2Pre.process(s);
-    stageCh2A.process(s, oversampledRate);
-    if (switches.boost != 0) s = 2.0 * s;
-    return lpCh2Post.process(1.8 * s);
-}
+struct Channel2Section {
+    AmpPath& p;
+    const ChannelVoicing& voicing;
+    const AmpSwitches& switches;
+    double drive2Gain;
 
-[[gnu::always_inline]] inline double AmpPath::channel2Back(const ChannelVoicing& voicing, const AmpSwitches& switches, double s) noexcept
+    TriodeStage& first() const noexcept { return p.stageCh2A; }
+    TriodeStage& second() const noexcept { return p.stageCh2B; }
+    [[gnu::always_inline]] double beforeFirst(double s) const noexcept
+    {
+        s = p.shelfCh2Pre.process(s);
+        s = drive2Gain * s;
+        return p.lpCh2Pre.process(s);
+    }
+    [[gnu::always_inline]] double between(double s) const noexcept
+    {
+        if (switches.boost != 0) s = 2.0 * s;
+        return p.lpCh2Post.process(1.8 * s);
+    }
+    [[gnu::always_inline]] double afterSecond(double s) const noexcept
+    {
+        s = softLimitPositive(s, 250.0);
+        if (switches.bright != 0) s = p.peakCh2Bright.process(s);
+        return voicing.overdriveEndGain * s;
+    }
+};
+
+template <class Section, class Tail>
+void runSection(AmpPath& p, float* buf, int m, const Section& section, const PreampControls& c, Tail& tail) noexcept
 {
-    stageCh2B.process(s, oversampledRate);
-    s = softLimitPositive(s, 250.0);
-    if (switches.bright != 0) s = peakCh2Bright.process(s);
-    return voicing.overdriveEndGain * s;
+    const double rate = p.oversampledRate;
+    const auto pre0 = [&](double s) noexcept { return s * c.input; };
+    const auto post = [&](double s) noexcept {
+        s = section.afterSecond(s);
+        p.toneStack.process(c.mid, c.contour, c.low, c.high, s);
+        return tail(s);
+    };
+    if (p.stagesOnAvx) {
+        runStagesOnAvx(
+            buf, m, p.stageInput, section.first(), section.second(), rate, pre0,
+            [&](double s) noexcept { return section.beforeFirst(s); },
+            [&](double s) noexcept { return section.between(s); }, post);
+        return;
+    }
+    runStaggered(
+        buf, m,
+        [&](double s) noexcept {
+            s = pre0(s);
+            p.stageInput.process(s, rate);
+            return s;
+        },
+        [&](double s) noexcept {
+            s = section.beforeFirst(s);
+            section.first().process(s, rate);
+            return section.between(s);
+        },
+        [&](double s) noexcept {
+            section.second().process(s, rate);
+            s = section.afterSecond(s);
+            p.toneStack.process(c.mid, c.contour, c.low, c.high, s);
+            return s;
+        },
+        tail);
 }
 
 template <class Tail>
 void AmpPath::runChain(float* buf, int m, const ChannelVoicing& voicing, const AmpSwitches& switches,
                        const PreampControls& c, Tail&& tail) noexcept
 {
-    const auto input = [&](double s) noexcept {
-        s = s * c.input;
-        stageInput.process(s, oversampledRate);
-        return s;
-    };
-    const auto tone = [&](double s) noexcept {
-        toneStack.process(c.mid, c.contour, c.low, c.high, s);
-        return s;
-    };
-    if (switches.channel != 0) {
-        runStaggered(
-            buf, m, input, [&](double s) noexcept { return channel2Front(switches, c.drive2Gain, s); },
-            [&](double s) noexcept { return tone(channel2Back(voicing, switches, s)); }, tail);
-    } else if (switches.crunch != 0) {
-        runStaggered(
-            buf, m, input, [&](double s) noexcept { return crunchFront(switches, c.drive1Gain, s); },
-            [&](double s) noexcept { return tone(crunchBack(voicing, s)); }, tail);
-    } else {
-        runStaggered(
-            buf, m, input, [&](double s) noexcept { return cleanFront(switches, s); },
-            [&](double s) noexcept { return tone(cleanBack(voicing, switches, s)); }, tail);
-    }
+    if (switches.channel != 0)
+        runSection(*this, buf, m, Channel2Section{*this, voicing, switches, c.drive2Gain}, c, tail);
+    else if (switches.crunch != 0)
+        runSection(*this, buf, m, CrunchSection{*this, voicing, switches, c.drive1Gain}, c, tail);
+    else
+        runSection(*this, buf, m, CleanSection{*this, voicing, switches}, c, tail);
 }
 
 } // namespace amp
