@@ -47,6 +47,10 @@ public:
     // calls, and the same as taking each sample through the whole amp in turn.
     void process(const float* in, const AmpSampleControls* controls, int n, int countdown, double* out) noexcept;
 
+    // Whether the stages run side by side on AVX vectors (only where the processor has AVX; the default
+    // there) or one after another. Both give the same results.
+    void runStagesOnAvx(bool on) noexcept { path_.stagesOnAvx = on && AmpPath::processorHasAvx(); }
+
     int factor() const noexcept { return path_.factor; }
     double oversampledRate() const noexcept { return path_.oversampledRate; }
     double contourGain() const noexcept { return contourGain_; }

@@ -85,29 +85,40 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
     controls.mid = live.value(kMid);
     controls.high = live.value(kHigh);
     controls.contour = live.value(kContour);
-    const double contourGain = amp::contourLevel(controls.contour) * 0.01;
 
-    const float* inL = inputs[0];
     const float* inR = inputs[1];
-    float* outL = outputs[0];
-    float* outR = outputs[1];
-
-    // Each path works a run of samples at a time.
     constexpr int32_t kRun = amp::AmpPath::kMaxRun;
+    PreampFrame frame[kRun];
+    for (int32_t start = 0; start < frames; start += kRun) {
+        const int32_t count = std::min(kRun, frames - start);
+        // Switches, stereo mode and Volume are read for every sample.
+        for (int32_t k = 0; k < count; ++k)
+            frame[k] = {{live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
+                         live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)},
+                        live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr,
+                        live.value(kVolume)};
+        render(inputs[0] + start, inR ? inR + start : nullptr, frame, count, frames - 1 - start, controls,
+               outputs[0] + start, outputs[1] + start);
+    }
+}
+
+void PreampChain::render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
+                         const amp::PreampControls& controls, float* outL, float* outR) noexcept
+{
+    const double contourGain = amp::contourLevel(controls.contour) * 0.01;
+    // Each path works a run of samples at a time.
+    constexpr int kRun = amp::AmpPath::kMaxRun;
     amp::AmpSwitches switches[kRun];
     bool stereo[kRun];
     bool left[kRun];
-    float volume[kRun], xL[kRun], xR[kRun], yL[kRun], yR[kRun];
-    for (int32_t start = 0; start < frames; start += kRun) {
-        const int32_t count = std::min(kRun, frames - start);
-        for (int32_t k = 0; k < count; ++k) {
-            const int32_t i = start + k;
-            // Switches, stereo mode and Volume are read for every sample.
-            switches[k] = {live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
-                           live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)};
-            stereo[k] = live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr;
+    float xL[kRun], xR[kRun], yL[kRun], yR[kRun];
+    for (int start = 0; start < n; start += kRun) {
+        const int count = std::min(kRun, n - start);
+        for (int k = 0; k < count; ++k) {
+            const int i = start + k;
+            switches[k] = frame[i].switches;
+            stereo[k] = frame[i].stereo;
             left[k] = true;
-            volume[k] = live.value(kVolume);
 
             // Both inputs are read before any output is written: hosts may process in place. A sample
             // that is not a finite number plays as silence; one would otherwise poison the filter and
@@ -116,19 +127,25 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
             const float inRight = stereo[k] && std::isfinite(inR[i]) ? inR[i] : 0.0f;
 
             // A 1 kHz whisper on each input keeps the recursive filters out of denormal range on silence;
-            // its phase restarts with each block because n counts down within the block.
-            const double guard = 1e-9 * pathLeft_.guard(frames - 1 - i);
+            // its phase restarts with each block because the countdown runs down within the block.
+            const double guard = 1e-9 * pathLeft_.guard(countdown - i);
             xL[k] = static_cast<float>(inLeft + guard);
             xR[k] = static_cast<float>(inRight + guard);
         }
         runPath(pathLeft_, xL, switches, left, count, controls, contourGain, yL);
         runPath(pathRight_, xR, switches, stereo, count, controls, contourGain, yR);
-        for (int32_t k = 0; k < count; ++k) {
-            const int32_t i = start + k;
-            outL[i] = amp::limitOutput(volume[k] * yL[k]);
-            outR[i] = stereo[k] ? amp::limitOutput(volume[k] * yR[k]) : outL[i];
+        for (int k = 0; k < count; ++k) {
+            const int i = start + k;
+            outL[i] = amp::limitOutput(frame[i].volume * yL[k]);
+            outR[i] = stereo[k] ? amp::limitOutput(frame[i].volume * yR[k]) : outL[i];
         }
     }
+}
+
+void PreampChain::runStagesOnAvx(bool on) noexcept
+{
+    pathLeft_.stagesOnAvx = on && amp::AmpPath::processorHasAvx();
+    pathRight_.stagesOnAvx = pathLeft_.stagesOnAvx;
 }
 
 }  // namespace tavik_preamp

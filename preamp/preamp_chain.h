@@ -22,6 +22,13 @@ struct LiveParameters {
     float value(int32_t index) const noexcept { return values[index].load(std::memory_order_relaxed); }
 };
 
+// What the chain reads at every host sample.
+struct PreampFrame {
+    amp::AmpSwitches switches;
+    bool stereo = false;  // the right input has its own path (false when there is no right input)
+    float volume = 0.0f;
+};
+
 // A complete set-up for one host rate, for both qualities: the quality switch only chooses between
 // them at the top of a block, so it never waits, allocates or redesigns. stageEpoch counts host-rate
 // changes: the audio side puts the stages at rest whenever it differs from the one it last took.
@@ -52,6 +59,17 @@ public:
     // mode), writes outputs[0] and outputs[1]. The tone controls and drives are taken once per block;
     // switches and Volume at every sample. Stereo mode without a right input buffer plays as mono.
     void process(const LiveParameters& live, float** inputs, float** outputs, int32_t frames) noexcept;
+
+    // What process does once it has read the live values: n samples of the left input (and of the right
+    // one where a frame says stereo; inR is not read otherwise) with their frames into outL and outR.
+    // countdown is the first sample's countdown within its host block (frames - 1 - index). Outputs may be
+    // the inputs.
+    void render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
+                const amp::PreampControls& controls, float* outL, float* outR) noexcept;
+
+    // Whether the stages run side by side on AVX vectors (only where the processor has AVX; the default
+    // there) or one after another. Both give the same results.
+    void runStagesOnAvx(bool on) noexcept;
 
     const amp::AmpPath& pathLeft() const noexcept { return pathLeft_; }
     const amp::AmpPath& pathRight() const noexcept { return pathRight_; }

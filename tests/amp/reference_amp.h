@@ -57,7 +57,7 @@ inline double preampSection(AmpPath& p, const ChannelVoicing& voicing, const Amp
 {
     s = s * controls.input;
     p.stageInput.process(s, p.oversampledRate);
-    s = channelSection(p, voicing, switches, controls.drive1Gain, controls.drive2Gain, s);
+    s = reference::channelSection(p, voicing, switches, controls.drive1Gain, controls.drive2Gain, s);
     p.toneStack.process(controls.mid, controls.contour, controls.low, controls.high, s);
     return s;
 }
