@@ -1,5 +1,6 @@
-// CPU time of the amp per oversampled sample, for each channel and quality: the full-stack amp (preamp,
-// tone stack, power amp) and the preamp-only chain (one path, mono).
+// CPU time of the amp per oversampled sample, for each channel and quality, with the stages side by side on
+// AVX vectors and one after another: the full-stack amp (preamp, tone stack, power amp) and the
+// preamp-only chain (one path, mono).
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -28,6 +29,7 @@ void BM_FullStackAmp(benchmark::State& state)
     const amp::AmpSwitches sw = switchesFor(state);
     amp::FullStackAmp a;
     a.adopt(amp::makeAmpDesign(kRate, highQ));
+    a.runStagesOnAvx(state.range(2) != 0);
     const std::vector<float> input = bench::pluckedSecond(kRate);
     std::vector<double> output(input.size());
     const std::vector<amp::AmpSampleControls> controls(kBlock, {sw, 0.3, 0.3});
@@ -59,6 +61,7 @@ void BM_PreampChain(benchmark::State& state)
     chain.requestSetup(static_cast<float>(kRate));
     chain.adoptPendingSetup(highQ);
     chain.restStages(chain.oversampledRate());
+    chain.runStagesOnAvx(state.range(2) != 0);
 
     std::vector<float> input = bench::pluckedSecond(kRate), left(input.size()), right(input.size());
     for (auto _ : state) {
@@ -75,7 +78,8 @@ void BM_PreampChain(benchmark::State& state)
 
 void configurations(benchmark::internal::Benchmark* b)
 {
-    b->ArgsProduct({{0, 1}, {0, 1, 2}})->ArgNames({"highQ", "channel"})->Unit(benchmark::kMillisecond);
+    const long avx = amp::AmpPath::processorHasAvx() ? 1 : 0;
+    b->ArgsProduct({{0, 1}, {0, 1, 2}, {0, avx}})->ArgNames({"highQ", "channel", "avx"})->Unit(benchmark::kMillisecond);
     bench::leastOfNine(b);
 }
 
