@@ -79,26 +79,24 @@ struct Kernels {
         Cx operator()(int i) const noexcept { return {Op::load(re + i), Op::load(im + i)}; }
     };
 
-    struct SplitWriter {
+    // Into the work buffers (aligned), or into the caller's array, which need not be.
+    template <bool kAligned>
+    struct SplitWriterTo {
         double* re;
         double* im;
         void operator()(int i, Cx v) const noexcept
         {
-            Op::store(re + i, v.re);
-            Op::store(im + i, v.im);
+            if constexpr (kAligned) {
+                Op::store(re + i, v.re);
+                Op::store(im + i, v.im);
+            } else {
+                Op::storeu(re + i, v.re);
+                Op::storeu(im + i, v.im);
+            }
         }
     };
-
-    // The caller's array, which need not be aligned.
-    struct UnalignedSplitWriter {
-        double* re;
-        double* im;
-        void operator()(int i, Cx v) const noexcept
-        {
-            Op::storeu(re + i, v.re);
-            Op::storeu(im + i, v.im);
-        }
-    };
+    using SplitWriter = SplitWriterTo<true>;
+    using UnalignedSplitWriter = SplitWriterTo<false>;
 
     // Conjugates (the inverse is the forward transform of the conjugate, conjugated) and interleaves.
     struct ConjugateInterleavedWriter {
