@@ -1,6 +1,14 @@
-// Built with AVX enabled (cabinet/CMakeLists.txt). Only the real FFT's kernels live here, instantiated for
-// this file's own vector type, so no AVX code can end up on the SSE2 path.
+// Everything defined in this file is compiled for AVX (the pragmas below, so that every build of the file
+// gets it). Only the real FFT's kernels live here, instantiated for this file's own vector type, so no AVX
+// code can end up on the SSE2 path.
 #include "cabinet/real_fft_avx.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx")
+#endif
 
 #include <immintrin.h>
 
@@ -71,3 +79,9 @@ template void inverse<1024>(const double*, double*, double*, const double*) noex
 template void inverse<2048>(const double*, double*, double*, const double*) noexcept;
 
 }  // namespace cabinet::avx
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
