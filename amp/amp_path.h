@@ -131,7 +131,6 @@ double channelSection(AmpPath& path, const ChannelVoicing& voicing, const AmpSwi
 // and after the second. Always inlined into the chain's loop, like the stages. ----
 
 struct CleanSection {
-    static constexpr bool kStagesClip = false; // see TriodeLanes::select
     AmpPath& p;
     const ChannelVoicing& voicing;
     const AmpSwitches& switches;
@@ -152,7 +151,6 @@ struct CleanSection {
 };
 
 struct CrunchSection {
-    static constexpr bool kStagesClip = false;
     AmpPath& p;
     const ChannelVoicing& voicing;
     const AmpSwitches& switches;
@@ -170,7 +168,6 @@ struct CrunchSection {
 };
 
 struct Channel2Section {
-    static constexpr bool kStagesClip = true;
     AmpPath& p;
     const ChannelVoicing& voicing;
     const AmpSwitches& switches;
@@ -208,7 +205,7 @@ void runSection(AmpPath& p, float* buf, int m, const Section& section, const Pre
         return tail(s);
     };
     if (p.stagesOnAvx) {
-        runStagesOnAvx<Section::kStagesClip>(
+        runStagesOnAvx(
             buf, m, p.stageInput, section.first(), section.second(), rate, pre0,
             [&](double s) noexcept { return section.beforeFirst(s); },
             [&](double s) noexcept { return section.between(s); }, post);

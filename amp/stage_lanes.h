@@ -13,8 +13,7 @@ namespace amp {
 // buf[0..m): the chain's inputs, replaced in place by its outputs. pre0 comes before stage s0, pre1 between
 // s0 and s1, pre2 between s1 and s2, post after s2; each maps a double to a double. Only where the processor
 // has AVX. Flattened, so that everything in the loop is compiled for AVX and sits in one loop body.
-// kBitSelect: how the stages' branches are taken (TriodeLanes::select).
-template <bool kBitSelect, class Pre0, class Pre1, class Pre2, class Post>
+template <class Pre0, class Pre1, class Pre2, class Post>
 [[gnu::target("avx"), gnu::flatten]] void runStagesOnAvx(float* buf, int m, TriodeStage& s0, TriodeStage& s1,
                                                          TriodeStage& s2, double rate, Pre0&& pre0, Pre1&& pre1,
                                                          Pre2&& pre2, Post&& post) noexcept
@@ -53,7 +52,7 @@ template <bool kBitSelect, class Pre0, class Pre1, class Pre2, class Post>
             buf[t - 5] = static_cast<float>(post(o2));
             const double gNext = pre2(o1);
             const double fNext = pre1(o0);
-            const __m256d out = lanes.template process<kBitSelect>(TriodeLanes::lanes(pre0(static_cast<double>(buf[t])), f, g), r);
+            const __m256d out = lanes.process(TriodeLanes::lanes(pre0(static_cast<double>(buf[t])), f, g), r);
             double o[4];
             _mm256_storeu_pd(o, out);
             o0 = o[0];

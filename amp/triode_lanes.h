@@ -16,16 +16,11 @@ struct TriodeLanes {
     __m256d fourF, twoF, invTwoF, invRg, invRa, bPlus, ck, kCathode, kCoupling;
     __m256d vg, ig, ip, vk, vp, y;
 
-    // mask ? b : a, lane by lane. As a blend the compiler may turn it into a branch per lane, which costs
-    // nothing while the branches are predicted; as bit operations it stays a select, which pays a few cycles
-    // always but never a misprediction (better where stages clip all the time).
-    template <bool kBitSelect>
+    // mask ? b : a, lane by lane, as bit operations: a blend the compiler may turn into a branch per lane,
+    // which the stages' data mispredict.
     [[gnu::target("avx"), gnu::always_inline]] static __m256d select(__m256d a, __m256d b, __m256d mask) noexcept
     {
-        if constexpr (kBitSelect)
-            return _mm256_or_pd(_mm256_and_pd(mask, b), _mm256_andnot_pd(mask, a));
-        else
-            return _mm256_blendv_pd(a, b, mask);
+        return _mm256_or_pd(_mm256_and_pd(mask, b), _mm256_andnot_pd(mask, a));
     }
 
     [[gnu::target("avx"), gnu::always_inline]] static __m256d lanes(double a, double b, double c) noexcept
@@ -74,7 +69,6 @@ struct TriodeLanes {
     }
 
     // One sample per lane: TriodeStage::process on each, rate being the oversampled rate in every lane.
-    template <bool kBitSelect>
     [[gnu::target("avx"), gnu::always_inline]] __m256d process(__m256d x, __m256d rate) noexcept
     {
         const __m256d zero = _mm256_setzero_pd();
@@ -89,7 +83,7 @@ struct TriodeLanes {
             const __m256d conducting = _mm256_mul_pd(
                 _mm256_sub_pd(_mm256_add_pd(root, _mm256_mul_pd(twoF, vk)), _mm256_set1_pd(1.0)), invTwoF);
             const __m256d keepX = _mm256_or_pd(below, _mm256_cmp_pd(d, zero, _CMP_LT_OQ));
-            vg = select<kBitSelect>(conducting, x, keepX);
+            vg = select(conducting, x, keepX);
         }
         ig = _mm256_mul_pd(_mm256_sub_pd(x, vg), invRg);
 
@@ -101,12 +95,12 @@ struct TriodeLanes {
         for (int k = 4; k >= 0; --k) den = _mm256_add_pd(_mm256_mul_pd(den, v), q[k]);
         den = _mm256_add_pd(_mm256_mul_pd(den, v), _mm256_set1_pd(1.0));
         const __m256d cutOff = _mm256_cmp_pd(v, _mm256_set1_pd(-10.0), _CMP_LT_OQ);
-        const __m256d vpk = select<kBitSelect>(_mm256_div_pd(num, den), bPlus, cutOff);
+        const __m256d vpk = select(_mm256_div_pd(num, den), bPlus, cutOff);
 
         const __m256d vpOld = vp;
         const __m256d limit = _mm256_add_pd(bPlus, vk);
         const __m256d plate = _mm256_add_pd(vpk, vk);
-        vp = select<kBitSelect>(plate, limit, _mm256_cmp_pd(limit, plate, _CMP_LT_OQ));
+        vp = select(plate, limit, _mm256_cmp_pd(limit, plate, _CMP_LT_OQ));
         ip = _mm256_mul_pd(_mm256_sub_pd(bPlus, vp), invRa);
 
         y = _mm256_mul_pd(_mm256_add_pd(_mm256_sub_pd(vp, vpOld), y), kCoupling);
