@@ -84,11 +84,14 @@ double channelSection(AmpPath& p, const ChannelVoicing& voicing, const AmpSwitch
     return throughSection(CleanSection{p, voicing, switches}, rate, s);
 }
 
-bool AmpPath::processorHasAvx() noexcept
+StageVectors AmpPath::widestStageVectors() noexcept
 {
-    // Also checks that the system saves the AVX registers.
-    static const bool avx = __builtin_cpu_supports("avx");
-    return avx;
+    // These also check that the system saves the registers.
+    static const StageVectors widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")
+                                           ? StageVectors::Avx512
+                                       : __builtin_cpu_supports("avx") ? StageVectors::Avx
+                                                                       : StageVectors::None;
+    return widest;
 }
 
 } // namespace amp

@@ -56,6 +56,10 @@ inline double softLimitPositive(double s, double ceiling) noexcept
     return s > 0.0 ? ceiling * (1.0 - std::exp(-0.004 * s)) : s;
 }
 
+// How the chain runs its three stages: one after another, or side by side in the lanes of AVX vectors,
+// encoded for AVX-512 where the processor has it. All three give the same results.
+enum class StageVectors { None, Avx, Avx512 };
+
 struct AmpPath {
     TriodeStage stageInput, stageCleanA, stageCleanB, stageCrunchA, stageCrunchB, stageCh2A, stageCh2B;
 
@@ -102,18 +106,17 @@ struct AmpPath {
 
     float* oversampled() noexcept { return factor == 8 ? level3_ : factor == 4 ? level2_ : level1_; }
 
-    // Whether the chain runs its three stages side by side on AVX vectors (where the processor has AVX) or
-    // one after another; both give the same results. Tests switch it off to check the other way.
-    bool stagesOnAvx = processorHasAvx();
+    // The widest way the processor allows, by default; tests choose the others to check them.
+    StageVectors stageVectors = widestStageVectors();
 
     // The preamp section (s * Input, the input stage, the channel section the switches pick, the tone stack)
     // and then `tail` over the m oversampled samples in buf, in place, with the stages staggered (see
-    // runStaggered and runStagesOnAvx): the same results as taking each sample through all of it in turn.
+    // runStaggered and runStagesInLanes): the same results as taking each sample through all of it in turn.
     template <class Tail>
     void runChain(float* buf, int m, const ChannelVoicing& voicing, const AmpSwitches& switches,
                   const PreampControls& controls, Tail&& tail) noexcept;
 
-    static bool processorHasAvx() noexcept;
+    static StageVectors widestStageVectors() noexcept;
 
 private:
     std::array<double, kGuardTableSize> guardSines_{};
@@ -204,11 +207,14 @@ void runSection(AmpPath& p, float* buf, int m, const Section& section, const Pre
         p.toneStack.process(c.mid, c.contour, c.low, c.high, s);
         return tail(s);
     };
-    if (p.stagesOnAvx) {
-        runStagesOnAvx(
-            buf, m, p.stageInput, section.first(), section.second(), rate, pre0,
-            [&](double s) noexcept { return section.beforeFirst(s); },
-            [&](double s) noexcept { return section.between(s); }, post);
+    const auto pre1 = [&](double s) noexcept { return section.beforeFirst(s); };
+    const auto pre2 = [&](double s) noexcept { return section.between(s); };
+    if (p.stageVectors == StageVectors::Avx512) {
+        runStagesOnAvx512(buf, m, p.stageInput, section.first(), section.second(), rate, pre0, pre1, pre2, post);
+        return;
+    }
+    if (p.stageVectors == StageVectors::Avx) {
+        runStagesOnAvx(buf, m, p.stageInput, section.first(), section.second(), rate, pre0, pre1, pre2, post);
         return;
     }
     runStaggered(

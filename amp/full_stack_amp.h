@@ -2,6 +2,8 @@
 // host samples in, ampOutputSamples out.
 #pragma once
 
+#include <algorithm>
+
 #include "amp/amp_design.h"
 #include "amp/amp_path.h"
 #include "amp/dc_blocker.h"
@@ -47,9 +49,12 @@ public:
     // calls, and the same as taking each sample through the whole amp in turn.
     void process(const float* in, const AmpSampleControls* controls, int n, int countdown, double* out) noexcept;
 
-    // Whether the stages run side by side on AVX vectors (only where the processor has AVX; the default
-    // there) or one after another. Both give the same results.
-    void runStagesOnAvx(bool on) noexcept { path_.stagesOnAvx = on && AmpPath::processorHasAvx(); }
+    // How the stages run (no wider than the processor allows; the widest is the default). All ways give the
+    // same results.
+    void runStagesOn(StageVectors vectors) noexcept
+    {
+        path_.stageVectors = std::min(vectors, AmpPath::widestStageVectors());
+    }
 
     int factor() const noexcept { return path_.factor; }
     double oversampledRate() const noexcept { return path_.oversampledRate; }

@@ -29,7 +29,7 @@ void BM_FullStackAmp(benchmark::State& state)
     const amp::AmpSwitches sw = switchesFor(state);
     amp::FullStackAmp a;
     a.adopt(amp::makeAmpDesign(kRate, highQ));
-    a.runStagesOnAvx(state.range(2) != 0);
+    a.runStagesOn(static_cast<amp::StageVectors>(state.range(2)));
     const std::vector<float> input = bench::pluckedSecond(kRate);
     std::vector<double> output(input.size());
     const std::vector<amp::AmpSampleControls> controls(kBlock, {sw, 0.3, 0.3});
@@ -61,7 +61,7 @@ void BM_PreampChain(benchmark::State& state)
     chain.requestSetup(static_cast<float>(kRate));
     chain.adoptPendingSetup(highQ);
     chain.restStages(chain.oversampledRate());
-    chain.runStagesOnAvx(state.range(2) != 0);
+    chain.runStagesOn(static_cast<amp::StageVectors>(state.range(2)));
 
     std::vector<float> input = bench::pluckedSecond(kRate), left(input.size()), right(input.size());
     for (auto _ : state) {
@@ -78,8 +78,10 @@ void BM_PreampChain(benchmark::State& state)
 
 void configurations(benchmark::internal::Benchmark* b)
 {
-    const long avx = amp::AmpPath::processorHasAvx() ? 1 : 0;
-    b->ArgsProduct({{0, 1}, {0, 1, 2}, {0, avx}})->ArgNames({"highQ", "channel", "avx"})->Unit(benchmark::kMillisecond);
+    // Stage vectors: 0 none, 1 AVX, 2 AVX-512, as far as the processor goes.
+    std::vector<int64_t> vectors;
+    for (int v = 0; v <= static_cast<int>(amp::AmpPath::widestStageVectors()); ++v) vectors.push_back(v);
+    b->ArgsProduct({{0, 1}, {0, 1, 2}, vectors})->ArgNames({"highQ", "channel", "vectors"})->Unit(benchmark::kMillisecond);
     bench::leastOfNine(b);
 }
 

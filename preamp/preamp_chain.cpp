@@ -142,10 +142,10 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
     }
 }
 
-void PreampChain::runStagesOnAvx(bool on) noexcept
+void PreampChain::runStagesOn(amp::StageVectors vectors) noexcept
 {
-    pathLeft_.stagesOnAvx = on && amp::AmpPath::processorHasAvx();
-    pathRight_.stagesOnAvx = pathLeft_.stagesOnAvx;
+    pathLeft_.stageVectors = std::min(vectors, amp::AmpPath::widestStageVectors());
+    pathRight_.stageVectors = pathLeft_.stageVectors;
 }
 
 }  // namespace tavik_preamp

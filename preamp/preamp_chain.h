@@ -67,9 +67,9 @@ public:
     void render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
                 const amp::PreampControls& controls, float* outL, float* outR) noexcept;
 
-    // Whether the stages run side by side on AVX vectors (only where the processor has AVX; the default
-    // there) or one after another. Both give the same results.
-    void runStagesOnAvx(bool on) noexcept;
+    // How the stages run (no wider than the processor allows; the widest is the default). All ways give the
+    // same results.
+    void runStagesOn(amp::StageVectors vectors) noexcept;
 
     const amp::AmpPath& pathLeft() const noexcept { return pathLeft_; }
     const amp::AmpPath& pathRight() const noexcept { return pathRight_; }

@@ -43,11 +43,11 @@ struct Config {
     bool highQ;
 };
 
-void compareWithPerSample(const Config& config, bool onAvx)
+void compareWithPerSample(const Config& config, StageVectors vectors)
 {
     FullStackAmp amp;
     amp.adopt(makeAmpDesign(config.rate, config.highQ));
-    amp.runStagesOnAvx(onAvx);
+    amp.runStagesOn(vectors);
     AmpPath refPath = amp.path();
     DcBlocker refDc = amp.dcBlocker();
 
@@ -91,7 +91,7 @@ void compareWithPerSample(const Config& config, bool onAvx)
                 reference::fullStackSample(refPath, refDc, pc, amp.contourGain(), amp.powerAmpGain(), in[static_cast<std::size_t>(i)],
                                            size - 1 - i, c.switches, c.drive1Gain, c.drive2Gain);
             ASSERT_EQ(block[static_cast<std::size_t>(i)], expected)
-                << "rate " << config.rate << (config.highQ ? " HighQ" : " LowQ") << (onAvx ? ", AVX" : ", scalar")
+                << "rate " << config.rate << (config.highQ ? " HighQ" : " LowQ") << ", stage vectors " << static_cast<int>(vectors)
                 << ": block of " << size << ", sample " << i << " (" << at + i << " in all)";
         }
         at += size;
@@ -108,8 +108,8 @@ void compareWithPerSample(const Config& config, bool onAvx)
 TEST(AmpBlocks, FullStackBlocksMatchThePerSampleAmpBitForBit)
 {
     for (const Config config : {Config{44100, false}, Config{44100, true}, Config{96000, false}})
-        for (bool onAvx : {true, false}) {
-            if (onAvx && !AmpPath::processorHasAvx()) continue;
-            compareWithPerSample(config, onAvx);
+        for (StageVectors vectors : {StageVectors::None, StageVectors::Avx, StageVectors::Avx512}) {
+            if (vectors > AmpPath::widestStageVectors()) continue;
+            compareWithPerSample(config, vectors);
         }
 }

@@ -42,12 +42,12 @@ struct PerSampleChain {
     }
 };
 
-void compareWithPerSample(bool highQ, bool onAvx)
+void compareWithPerSample(bool highQ, amp::StageVectors vectors)
 {
     PreampChain chain;
     chain.requestSetup(44100.0f);
     chain.adoptPendingSetup(highQ);
-    chain.runStagesOnAvx(onAvx);
+    chain.runStagesOn(vectors);
     PerSampleChain ref{chain.pathLeft(), chain.pathRight()};
 
     std::mt19937 gen(9);
@@ -75,9 +75,9 @@ void compareWithPerSample(bool highQ, bool onAvx)
         ref.render(inL.data(), inR.data(), frames.data(), size, size - 1, controls, refL.data(), refR.data());
         for (int i = 0; i < size; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            ASSERT_EQ(blockL[k], refL[k]) << (highQ ? "HighQ" : "LowQ") << (onAvx ? ", AVX" : ", scalar")
+            ASSERT_EQ(blockL[k], refL[k]) << (highQ ? "HighQ" : "LowQ") << ", stage vectors " << static_cast<int>(vectors)
                                           << ": left, block of " << size << ", sample " << i;
-            ASSERT_EQ(blockR[k], refR[k]) << (highQ ? "HighQ" : "LowQ") << (onAvx ? ", AVX" : ", scalar")
+            ASSERT_EQ(blockR[k], refR[k]) << (highQ ? "HighQ" : "LowQ") << ", stage vectors " << static_cast<int>(vectors)
                                           << ": right, block of " << size << ", sample " << i;
         }
     }
@@ -88,9 +88,9 @@ void compareWithPerSample(bool highQ, bool onAvx)
 TEST(PreampBlocks, BlocksMatchThePerSampleChainBitForBit)
 {
     for (bool highQ : {false, true})
-        for (bool onAvx : {true, false}) {
-            if (onAvx && !amp::AmpPath::processorHasAvx()) continue;
-            compareWithPerSample(highQ, onAvx);
+        for (auto vectors : {amp::StageVectors::None, amp::StageVectors::Avx, amp::StageVectors::Avx512}) {
+            if (vectors > amp::AmpPath::widestStageVectors()) continue;
+            compareWithPerSample(highQ, vectors);
         }
 }
 
