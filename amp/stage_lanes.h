@@ -54,11 +54,12 @@ template <class Pre0, class Pre1, class Pre2, class Post>
             const double gNext = pre2(o1);
             const double fNext = pre1(o0);
             const __m256d out = lanes.process(TriodeLanes::lanes(pre0(static_cast<double>(buf[t])), f, g), r);
-            double o[4];
-            _mm256_storeu_pd(o, out);
-            o0 = o[0];
-            o1 = o[1];
-            o2 = o[2];
+            // Taken from the register: a vector store may alias anything, and the compiler would then
+            // reload every state and pointer of the loop after it.
+            const __m128d low = _mm256_castpd256_pd128(out);
+            o0 = _mm_cvtsd_f64(low);
+            o1 = _mm_cvtsd_f64(_mm_unpackhi_pd(low, low));
+            o2 = _mm_cvtsd_f64(_mm256_extractf128_pd(out, 1));
             f = fNext;
             g = gNext;
         }

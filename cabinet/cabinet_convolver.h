@@ -27,7 +27,7 @@ public:
     void allocate(int n);
     void clearBlock() noexcept;  // overlap and output block
 
-    // One block: product = xf x kernel, inverse, rescale, output[0..b) = overlap + result through the low-pass
+    // One block: product = xf x kernel / N, inverse, output[0..b) = overlap + result through the low-pass
     // and high-pass, new overlap from result[b..n). Fft::kSize must equal the buffers' length.
     template <class Fft>
     void convolve(Fft& fft, const double* xf, const double* kernel, int b, double lowpassHz, double highpassHz,
