@@ -10,32 +10,14 @@
 #include <vector>
 
 #include "preamp/preamp_effect.h"
+#include "shell/shell_test_host.h"
 #include "shell/tavik.h"
 
 namespace plugin_rig {
 
-inline std::deque<std::string>& fileAnswers()
-{
-    static std::deque<std::string> answers;
-    return answers;
-}
-
-inline intptr_t host(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float)
-{
-    switch (opcode) {
-    case vst::audioMasterVersion: return 2400;
-    case vst::audioMasterCanDo: return ptr && std::strcmp(static_cast<const char*>(ptr), "openFileSelector") == 0;
-    case vst::audioMasterOpenFileSelector: {
-        auto* request = static_cast<vst::VstFileSelect*>(ptr);
-        if (fileAnswers().empty() || !request->returnPath) return 0;
-        std::strncpy(request->returnPath, fileAnswers().front().c_str(), static_cast<size_t>(request->sizeReturnPath));
-        fileAnswers().pop_front();
-        return 1;
-    }
-    case vst::audioMasterCloseFileSelector: return 1;
-    default: return 0;
-    }
-}
+// The host the shell tests use: answers file-selector requests from shell_test::fileAnswers().
+using shell_test::fileAnswers;
+using shell_test::host;
 
 enum class Kind { FullStack, PreAmp };
 
