@@ -20,12 +20,22 @@ CLabel* SDEditor::irLabel(int cabinet) const {
 }
 
 void SDEditor::opened() {
-    // Now that the frame exists the effect's change path reaches the labels (and the effect learns that
-    // program switches must re-apply these two switches from now on).
-    effect_->setParameter(kIrSource1, effect_->getParameter(kIrSource1));
-    effect_->setParameter(kIrSource2, effect_->getParameter(kIrSource2));
-    // Show them at once rather than at the first idle.
+    // Only read: this thread must not re-apply a switch into a program that another thread may be replaying.
+    showIrName(0);
+    showIrName(1);
+    // A load asked for while no editor was open is not run now.
+    tavik_->dropDeferredLoads();
     takePostedValues();
+}
+
+void SDEditor::idle() {
+    CTableEditor::idle();
+    if (!frame_) return;
+    for (int cabinet = 0; cabinet < 2; ++cabinet)
+        if (tavik_->takeDeferredLoad(cabinet)) effect_->setParameter(kLoadIr1 + cabinet, 1.0f);
+    for (int cabinet = 0; cabinet < 2; ++cabinet)
+        if (frame_ && messageShown_[static_cast<std::size_t>(cabinet)] && !tavik_->irMessageShown(cabinet))
+            showIrName(cabinet);
 }
 
 void SDEditor::applyValue(int32_t tag, float value) {
@@ -36,6 +46,7 @@ void SDEditor::applyValue(int32_t tag, float value) {
 void SDEditor::showIrName(int cabinet) {
     if (!frame_) return;
     char text[CLabel::kTextSize];
+    messageShown_[static_cast<std::size_t>(cabinet)] = tavik_->irMessageShown(cabinet);
     if (!tavik_->irLabelText(cabinet, text, sizeof text)) text[0] = '\0';
     CLabel*& label = labels_[static_cast<std::size_t>(cabinet)];
     if (label) {

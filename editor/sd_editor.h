@@ -16,12 +16,15 @@ public:
     explicit SDEditor(Tavik* effect);
 
     void close() override;
+    // Besides the window's events and values: runs a load the audio thread asked for, and keeps the labels
+    // current (a refused load's message shows for a few seconds).
+    void idle() override;
 
     // The label of cabinet 0 or 1 while the window is open, else null.
     CLabel* irLabel(int cabinet) const;
 
 protected:
-    // Re-applies both impulse-response source switches, which brings up the two labels.
+    // Brings up the two labels.
     void opened() override;
     void applyValue(int32_t tag, float value) override;
 
@@ -30,6 +33,9 @@ private:
 
     Tavik* tavik_;
     std::array<CLabel*, 2> labels_{};
+    // Whether a label shows a refused load's message, to bring back its name when the message expires (a
+    // name dropped on the label stays until then).
+    std::array<bool, 2> messageShown_{};
 };
 
 }  // namespace tavik

@@ -126,7 +126,7 @@ void Tavik::setParameter(int32_t index, float value)
     default:
         break;
     }
-    adoptIfSuspended();
+    adoptBeforeAudio();
     if (editor_) editor_->setParameter(index, v);
 }
 
@@ -144,16 +144,19 @@ void Tavik::setSampleRate(float rate)
     sampleRate_ = rate;
     // The rate in force again (also as the host answers it) prepares nothing: nothing to hear.
     chain_.requestSetup(updateSampleRate());
-    adoptIfSuspended();
+    adoptBeforeAudio();
 }
 
-void Tavik::suspend() { suspended_.store(true, std::memory_order_release); }
+// Hosts may go on processing between suspend and resume: what arrives meanwhile takes the path it takes at
+// any other time.
+void Tavik::suspend() {}
 
-void Tavik::resume() { suspended_.store(false, std::memory_order_release); }
+void Tavik::resume() { audioStarted_.store(true, std::memory_order_relaxed); }
 
-void Tavik::adoptIfSuspended() noexcept
+void Tavik::adoptBeforeAudio() noexcept
 {
-    if (suspended_.load(std::memory_order_acquire)) adoptPendingSetup();
+    // Once audio has run, taking the audio side here would silence the block that starts meanwhile.
+    if (!audioStarted_.load(std::memory_order_relaxed)) adoptPendingSetup();
 }
 
 bool Tavik::adoptPendingSetup() noexcept
@@ -167,11 +170,11 @@ bool Tavik::adoptPendingSetup() noexcept
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames)
 {
     if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
-    // Audio runs: from now on changes wait for the top of a block, even from a host that never said resume.
-    if (suspended_.load(std::memory_order_relaxed)) suspended_.store(false, std::memory_order_relaxed);
+    // Audio runs: from now on changes wait for the top of a block.
+    if (!audioStarted_.load(std::memory_order_relaxed)) audioStarted_.store(true, std::memory_order_relaxed);
     amp::AudioGuard::Try side(guard_);
     if (!side.held()) {
-        // Another thread is applying a change right now (only while the host says it is suspended).
+        // Another thread is applying a change right now (only before the host first resumes).
         std::fill(outputs[0], outputs[0] + sampleFrames, 0.0f);
         std::fill(outputs[1], outputs[1] + sampleFrames, 0.0f);
         return;

@@ -51,18 +51,18 @@ public:
 
 private:
     void applyProgram(int32_t program);
-    // While suspended no audio runs to take a change: take it at once, if nobody holds the audio side.
-    void adoptIfSuspended() noexcept;
+    // Until the host first resumes or processes, no audio thread exists to take a change: take it at once.
+    void adoptBeforeAudio() noexcept;
 
     void store(int32_t index, float value) noexcept;
     void remember(int32_t index, float value) noexcept;
     void recall(PreampChannel channel);
     float liveValue(int32_t index) const noexcept { return live_.value(index); }
 
-    // Who works on the chain: the audio thread for one block, or a thread applying a change while
-    // suspended. The audio thread never waits for it.
+    // Who works on the chain: the audio thread for one block, or a thread applying a change before the
+    // host first resumes or processes. The audio thread never waits for it.
     amp::AudioGuard guard_;
-    std::atomic<bool> suspended_{true};
+    std::atomic<bool> audioStarted_{false};
     // Orders the calls that may wait or allocate (programs, chunks, rates); never taken by setParameter
     // nor by the audio thread.
     std::mutex writer_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cabinet/ir_file.h"
+#include "cabinet/prepare_ir_spectrum.h"
 #include "cabinet/resample_ir.h"
 #include "gui/file_selector.h"
 #include "shell/tavik.h"
@@ -85,6 +86,37 @@ void Tavik::restoreExternalIrs() {
     }
 }
 
+namespace {
+
+// Reads the chosen file as a response for the host rate and prepares its spectrum; touches no plug-in state.
+// False with a reason for the user when the file cannot be used.
+bool readAndPrepare(const std::string& path, double rate, int n, int c, cabinet::RealFftPair& ffts,
+                    std::vector<double>& kept, std::vector<double>& spectrum, std::string& reason) {
+    double fileRate = 0.0;
+    const char* why = nullptr;
+    if (!cabinet::read_external_ir(path.c_str(), rate, n, kept, fileRate)) {
+        reason = why && *why ? why : "not a usable WAV file";
+        return false;
+    }
+    cabinet::RealFft* fft = ffts.pick(n);
+    if (fft == nullptr) {
+        reason = "no cabinet at this rate";
+        return false;
+    }
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<double> time(size, 0.0), magnitude(size), tangent(size);
+    spectrum.assign(size, 0.0);
+    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
+    const std::size_t used = std::min(kept.size(), size / 2 + 1);
+    std::copy(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(used), time.begin());
+    const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
+    cabinet::prepare_ir_spectrum(*fft, time.data(), rate, rule, magnitude.data(), tangent.data(), spectrum.data());
+    if (!cabinet::is_prepared_spectrum(spectrum.data(), n)) std::fill(spectrum.begin(), spectrum.end(), 0.0);
+    return true;
+}
+
+}  // namespace
+
 void Tavik::loadExternalIr(int c) {
     // The file selector's own event loop may call us again; one load at a time.
     if (loading_.exchange(true)) return;
@@ -121,20 +153,33 @@ void Tavik::loadExternalIr(int c) {
         if (!selector.run(&request)) return;
         chosen.assign(path, strnlen(path, sizeof(path)));
     }
+    const size_t slash = chosen.find_last_of('/');
+    const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
 
-    {
-        std::lock_guard<std::mutex> lock(writer_);
-        const int n = cabinet_.fftSize();
-        if (n == 0) return;  // before the host has set a rate there is no cabinet to load into
-        // The file is read and checked before anything changes: a bad file leaves the cabinet, the program's
-        // stored response and its name as they were.
+    // The file is read and prepared without holding writer_ (a file can take long to open or read, and program,
+    // chunk and rate calls must not wait for it); writer_ is taken only to publish. A rate that changed
+    // meanwhile makes the prepared response useless: it is read again for the new one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        double rate = 0.0;
+        int n = 0;
+        {
+            std::lock_guard<std::mutex> lock(writer_);
+            rate = sampleRate_;
+            n = cabinet_.fftSize();
+        }
+        if (n == 0) return;
         std::vector<double> kept;
-        double fileRate = 0.0;
-        if (!cabinet::read_external_ir(chosen.c_str(), sampleRate_, n, kept, fileRate)) return;
         std::vector<double> spectrum;
-        const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
-        if (!cabinet_.prepareSpectrum(kept.data(), static_cast<int>(kept.size()), rule, spectrum)) return;
+        std::string reason;
+        // A bad file leaves the cabinet, the program's stored response and its name as they were.
+        if (!readAndPrepare(chosen, rate, n, c, *loadFfts_, kept, spectrum, reason)) {
+            showIrMessage(c, "cannot read " + base + ": " + reason);
+            if (editor_) editor_->setParameter(kIrSource1 + c, live(kIrSource1 + c));
+            return;
+        }
 
+        std::lock_guard<std::mutex> lock(writer_);
+        if (static_cast<double>(sampleRate_) != rate || cabinet_.fftSize() != n) continue;
         ProgramRecord& record = programs_[currentProgram_];
         // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.
         if (static_cast<double>(record.irRate) != static_cast<double>(sampleRate_))
@@ -146,15 +191,15 @@ void Tavik::loadExternalIr(int c) {
         storedLength(record, c) = static_cast<int32_t>(kept.size());
         std::copy(spectrum.begin(), spectrum.end(), storedSpectrum(record, c));
 
-        const size_t slash = chosen.find_last_of('/');
-        const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
         setIrName(c, base.c_str());
         vst::copyText(storedName(record, c), base.c_str(), kNameField - 1);
         // A cabinet playing its external response changes kernel at the next block, its tail cleared.
         cabinet_.setExternal(c, spectrum.data(), true);
+        break;
     }
-    // Re-applied as after any load, so that an open editor shows the new name.
-    setParameter(kIrSource1 + c, live(kIrSource1 + c));
+    // An open editor shows the new name. Only the editor is told: the switch itself is as it was, and this thread
+    // must not write a program record that a program switch on another thread may be replaying.
+    if (editor_) editor_->setParameter(kIrSource1 + c, live(kIrSource1 + c));
 }
 
 }  // namespace tavik

@@ -20,7 +20,8 @@ constexpr const char* kBuiltinIrName[2] = {"Tavik_IR_Center(Alu)", "Tavik_IR_Edg
 
 }  // namespace
 
-Tavik::Tavik(vst::AudioMasterCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
+Tavik::Tavik(vst::AudioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), loadFfts_(std::make_unique<cabinet::RealFftPair>()) {
     for (auto& p : params_) p.store(0.0f, std::memory_order_relaxed);
     for (auto& m : memory_) m.store(0.0, std::memory_order_relaxed);
     for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
@@ -215,7 +216,14 @@ void Tavik::setParameter(int32_t index, float value) {
         break;
     case kLoadIr1:
     case kLoadIr2:
-        if (v > 0.5f) loadExternalIr(index - kLoadIr1);
+        // Hosts that apply automation on their audio thread would hold it in a modal dialog: from there the
+        // trigger only asks an open editor to run the load at its next idle.
+        if (v > 0.5f) {
+            if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed))
+                deferredLoad_[static_cast<std::size_t>(index - kLoadIr1)].store(true, std::memory_order_relaxed);
+            else
+                loadExternalIr(index - kLoadIr1);
+        }
         break;
     case kIrSource1:
     case kIrSource2:
@@ -225,7 +233,7 @@ void Tavik::setParameter(int32_t index, float value) {
     default:
         break;
     }
-    adoptIfSuspended();
+    adoptBeforeAudio();
     if (editor_) editor_->setParameter(index, v);
 }
 
@@ -235,14 +243,23 @@ float Tavik::getParameter(int32_t index) {
     return live(index);
 }
 
-void Tavik::suspend() {
-    suspended_.store(true, std::memory_order_release);
-}
+// Hosts may go on processing between suspend and resume: what arrives meanwhile takes the path it takes at
+// any other time.
+void Tavik::suspend() {}
 
 void Tavik::resume() {
-    suspended_.store(false, std::memory_order_release);
-    // Nothing played since the host suspended us: delays set meanwhile take effect at once, without a glide.
+    audioStarted_.store(true, std::memory_order_relaxed);
+    // Delays set while suspended take effect at once, without a glide.
     cabinet_.snapDelays();
+}
+
+bool Tavik::takeDeferredLoad(int cabinet) noexcept {
+    if (cabinet < 0 || cabinet > 1) return false;
+    return deferredLoad_[static_cast<std::size_t>(cabinet)].exchange(false, std::memory_order_relaxed);
+}
+
+void Tavik::dropDeferredLoads() noexcept {
+    for (auto& load : deferredLoad_) load.store(false, std::memory_order_relaxed);
 }
 
 void Tavik::setSampleRate(float rate) {
@@ -264,7 +281,7 @@ void Tavik::setSampleRate(float rate) {
     // A new engine starts with empty external spectra: bring the program's external impulse responses to the
     // new rate at once, so cabinets set to them keep sounding.
     restoreExternalIrs();
-    adoptIfSuspended();
+    adoptBeforeAudio();
 }
 
 void Tavik::publishAmpDesigns() {
@@ -284,8 +301,10 @@ bool Tavik::adoptPending() noexcept {
     return cabinet_.beginBlock();
 }
 
-void Tavik::adoptIfSuspended() noexcept {
-    if (!suspended_.load(std::memory_order_acquire)) return;
+void Tavik::adoptBeforeAudio() noexcept {
+    // Once audio has run, changes wait for the top of a block whether or not the host says it is suspended:
+    // hosts go on processing between suspend and resume, and taking the audio side here would silence a block.
+    if (audioStarted_.load(std::memory_order_relaxed)) return;
     amp::AudioGuard::Try side(guard_);
     if (side.held()) adoptPending();
 }
@@ -302,8 +321,9 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     const float* in = inputs[0];
     float* outL = outputs[0];
     float* outR = outputs[1];
-    // Audio runs: from now on changes wait for the top of a block, even from a host that never said resume.
-    if (suspended_.load(std::memory_order_relaxed)) suspended_.store(false, std::memory_order_relaxed);
+    const std::thread::id self = std::this_thread::get_id();
+    if (audioThread_.load(std::memory_order_relaxed) != self) audioThread_.store(self, std::memory_order_relaxed);
+    if (!audioStarted_.load(std::memory_order_relaxed)) audioStarted_.store(true, std::memory_order_relaxed);
     amp::AudioGuard::Try side(guard_);
     if (!side.held() || !adoptPending()) {
         // Another thread is replacing the cabinets, or no rate was ever set: silence, without waiting.
@@ -372,7 +392,7 @@ void Tavik::applyProgram(int32_t program) {
     // A program takes its stored delays at once; only changes made while it plays glide.
     cabinet_.snapDelays();
     programApplied_ = true;
-    adoptIfSuspended();
+    adoptBeforeAudio();
 }
 
 void Tavik::setIrName(int cabinet, const char* name) {
@@ -386,11 +406,25 @@ std::string Tavik::irName(int cabinet) const {
     return irName_[cabinet];
 }
 
+void Tavik::showIrMessage(int cabinet, const std::string& text) {
+    constexpr std::chrono::seconds kShown{4};
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    irMessage_[cabinet] = text;
+    irMessageUntil_[cabinet] = std::chrono::steady_clock::now() + kShown;
+}
+
+bool Tavik::irMessageShown(int cabinet) const {
+    if (cabinet < 0 || cabinet > 1) return false;
+    std::lock_guard<std::mutex> lock(namesMutex_);
+    return !irMessage_[cabinet].empty() && std::chrono::steady_clock::now() < irMessageUntil_[cabinet];
+}
+
 bool Tavik::irLabelText(int cabinet, char* text, std::size_t size) const {
     if (cabinet < 0 || cabinet > 1 || text == nullptr || size == 0) return false;
     const bool external = live(kIrSource1 + cabinet) > 0.5f;
     std::lock_guard<std::mutex> lock(namesMutex_);
-    const char* name = external ? irName_[cabinet] : builtinName_[cabinet];
+    const bool message = !irMessage_[cabinet].empty() && std::chrono::steady_clock::now() < irMessageUntil_[cabinet];
+    const char* name = message ? irMessage_[cabinet].c_str() : external ? irName_[cabinet] : builtinName_[cabinet];
     std::strncpy(text, name, size - 1);
     text[size - 1] = '\0';
     return true;

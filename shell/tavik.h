@@ -4,10 +4,13 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "amp/amp_design.h"
@@ -47,6 +50,11 @@ public:
     void suspend() override;
     void resume() override;
 
+    // Editor thread: whether a load trigger arrived on the audio thread since the last call (it cannot open a
+    // file selector there); the editor's idle call runs the load instead.
+    bool takeDeferredLoad(int cabinet) noexcept;
+    void dropDeferredLoads() noexcept;
+
     // Read-only views for tests and the editor.
     const ProgramRecord& program(int index) const noexcept { return programs_[index]; }
     double channelMemory(int entry) const noexcept { return memory_[entry].load(std::memory_order_relaxed); }
@@ -55,9 +63,12 @@ public:
     AmpChannel selectedChannel() const noexcept;
     const amp::FullStackAmp& ampModel() const noexcept { return amp_; }
     const cabinet::CabinetSection& cabinets() const noexcept { return cabinet_; }
-    // What the IR label of a cabinet shows: the built-in response's name while the cabinet plays it, else the
-    // name of the loaded response ("Empty" when none). Safe on any thread but the audio thread.
+    // What the IR label of a cabinet shows: for a few seconds after a refused load why it was refused, else the
+    // built-in response's name while the cabinet plays it, else the name of the loaded response ("Empty" when
+    // none). Safe on any thread but the audio thread.
     bool irLabelText(int cabinet, char* text, std::size_t size) const;
+    // Whether the label of a cabinet shows a refused load's message now.
+    bool irMessageShown(int cabinet) const;
     const char* builtinIrName(int cabinet) const noexcept { return builtinName_[cabinet]; }
     // The name of a cabinet's loaded response ("Empty" when none).
     std::string irName(int cabinet) const;
@@ -75,8 +86,8 @@ private:
     // ---- audio side (the holder of guard_) ----
     // Takes the handed-over amp designs and cabinet state; false when no cabinet exists yet.
     bool adoptPending() noexcept;
-    // While suspended no audio runs to take a change: take it at once, if nobody holds the audio side.
-    void adoptIfSuspended() noexcept;
+    // Until the host first resumes or processes, no audio thread exists to take a change: take it at once.
+    void adoptBeforeAudio() noexcept;
 
     // ---- writer side (writer_ held) ----
     void applyProgram(int32_t program);
@@ -88,11 +99,16 @@ private:
     // The record's impulse response of one cabinet, brought from the record's rate to `rate`.
     void convertStoredIr(ProgramRecord& record, int cabinet, double rate);
     void setIrName(int cabinet, const char* name);
+    // Shows `text` in the cabinet's label for a few seconds.
+    void showIrMessage(int cabinet, const std::string& text);
 
-    // Who works on the amp and the cabinets: the audio thread for one block, or a thread applying a change
-    // while suspended. The audio thread never waits for it.
+    // Who works on the amp and the cabinets: the audio thread for one block, or a thread that replaces the
+    // cabinets' buffers for a new rate. The audio thread never waits for it.
     amp::AudioGuard guard_;
-    std::atomic<bool> suspended_{true};
+    // The thread that ran the last block; a load trigger from it is deferred to the editor.
+    std::atomic<std::thread::id> audioThread_{};
+    std::atomic<bool> audioStarted_{false};
+    std::array<std::atomic<bool>, 2> deferredLoad_{};
     // Orders the calls that may wait or allocate (programs, chunks, rates, loads); never taken by
     // setParameter outside a load, nor by the audio thread.
     std::mutex writer_;
@@ -109,6 +125,8 @@ private:
     int adoptedQuality_ = -1;  // audio side
 
     cabinet::CabinetSection cabinet_;
+    // The loader's own transforms, so that a response is prepared without holding writer_.
+    std::unique_ptr<cabinet::RealFftPair> loadFfts_;
     std::atomic<bool> loading_{false};
     // False until the first program is applied; then re-applying the program in force changes nothing.
     bool programApplied_ = false;
@@ -117,6 +135,8 @@ private:
     std::array<std::atomic<float>, kNumParams> params_{};
     std::array<std::atomic<double>, kChannelMemorySize> memory_{};
     char irName_[2][kNameField] = {};
+    std::string irMessage_[2];
+    std::chrono::steady_clock::time_point irMessageUntil_[2];
     char builtinName_[2][kNameField] = {};
 
     // Switches and derived values the audio thread reads while other threads write them.

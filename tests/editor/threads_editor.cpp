@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -70,6 +71,49 @@ TEST(EditorThreads, PreampOpensAndClosesWhileAudioAndAutomationRun) {
         660, 175,
         {tavik_preamp::kInput, tavik_preamp::kChannel, tavik_preamp::kMid, tavik_preamp::kVolume,
          tavik_preamp::kQuality, tavik_preamp::kContour, tavik_preamp::kMonoStereo});
+}
+
+}  // namespace
+
+namespace {
+
+// Opening the editor re-reads what the cabinets play; it must not write it back into a program that a
+// program switch on another thread is replaying at the same moment.
+TEST(EditorThreads, OpeningTheEditorDuringProgramSwitchesChangesNoProgram) {
+    X11Parent parent(660, 417);
+    ASSERT_TRUE(parent.ok()) << "no X display: run under xvfb-run";
+    auto effect = std::make_unique<tavik::Tavik>(editorHost);
+    effect->setSampleRate(44100.0f);
+    vst::AEffect* e = effect->getAeffect();
+    // Every program its own pair of "Int/Ext IR" switches; a second pass lets each replay settle.
+    for (int pass = 0; pass < 2; ++pass)
+        for (int p = 0; p < tavik::kNumPrograms; ++p) {
+            e->dispatcher(e, vst::effSetProgram, 0, p, nullptr, 0.0f);
+            if (pass == 0) {
+                e->setParameter(e, tavik::kIrSource1, static_cast<float>(p % 2));
+                e->setParameter(e, tavik::kIrSource2, static_cast<float>((p / 2) % 2));
+            }
+        }
+    std::vector<tavik::ProgramRecord> before;
+    for (int p = 0; p < tavik::kNumPrograms; ++p) before.push_back(effect->program(p));
+
+    std::atomic<bool> stop{false};
+    std::thread switcher([&] {
+        for (int i = 0; !stop.load(); ++i) e->dispatcher(e, vst::effSetProgram, 0, (i * 7) % tavik::kNumPrograms, nullptr, 0.0f);
+    });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < until) {
+        e->dispatcher(e, vst::effEditOpen, 0, 0, parent.handle(), 0.0f);
+        e->dispatcher(e, vst::effEditIdle, 0, 0, nullptr, 0.0f);
+        e->dispatcher(e, vst::effEditClose, 0, 0, nullptr, 0.0f);
+    }
+    stop = true;
+    switcher.join();
+    for (int p = 0; p < tavik::kNumPrograms; ++p)
+        EXPECT_EQ(std::memcmp(before[static_cast<std::size_t>(p)].values, effect->program(p).values,
+                              sizeof(tavik::ProgramRecord::values)),
+                  0)
+            << "program " << p << " changed";
 }
 
 }  // namespace
