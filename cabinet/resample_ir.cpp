@@ -11,14 +11,20 @@ bool usableRate(double r) noexcept { return std::isfinite(r) && r > 0.0; }
 
 }  // namespace
 
+int resampled_length(int n, double target, double source) noexcept
+{
+    if (n < 2 || !usableRate(target) || !usableRate(source)) return std::max(n, 0);
+    const double span = target * (static_cast<double>(n - 1) / source);
+    constexpr int kMaxLength = std::numeric_limits<int>::max();
+    return span < static_cast<double>(kMaxLength) ? static_cast<int>(std::ceil(span)) : kMaxLength;
+}
+
 std::vector<double> resample_ir(const double* in, int n, double target, double source, int keep)
 {
     if (n < 2 || !usableRate(target) || !usableRate(source)) {
         return n > 0 ? std::vector<double>(in, in + n) : std::vector<double>();
     }
-    const double span = target * (static_cast<double>(n - 1) / source);
-    constexpr int kMaxLength = std::numeric_limits<int>::max();
-    const int m = span < static_cast<double>(kMaxLength) ? static_cast<int>(std::ceil(span)) : kMaxLength;
+    const int m = resampled_length(n, target, source);
     // Only the last sample depends on m; when it is cut off, every kept sample is an interpolated one.
     const int built = keep < m ? std::max(keep, 0) : m;
     std::vector<double> out(static_cast<std::size_t>(built));

@@ -50,8 +50,7 @@ void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
         converted = cabinet::resample_ir(samples, length, rate, from, n / 2);
         if (!allWithin(converted.data(), static_cast<int>(converted.size()), kSampleLimit)) converted.clear();
         if (length >= 2) {
-            const double exact = std::ceil((length - 1) / (from + 1e-20) * rate);
-            const size_t limit = static_cast<size_t>(std::min(exact, static_cast<double>(n / 2)));
+            const auto limit = static_cast<size_t>(std::min(cabinet::resampled_length(length, rate, from), n / 2));
             if (converted.size() > limit) converted.resize(limit);
         }
     }
@@ -93,9 +92,8 @@ namespace {
 bool readAndPrepare(const std::string& path, double rate, int n, int c, cabinet::RealFftPair& ffts,
                     std::vector<double>& kept, std::vector<double>& spectrum, std::string& reason) {
     double fileRate = 0.0;
-    const char* why = nullptr;
-    if (!cabinet::read_external_ir(path.c_str(), rate, n, kept, fileRate)) {
-        reason = why && *why ? why : "not a usable WAV file";
+    if (!cabinet::read_external_ir(path.c_str(), rate, n, kept, fileRate, &reason)) {
+        if (reason.empty()) reason = "not a usable WAV file";
         return false;
     }
     cabinet::RealFft* fft = ffts.pick(n);

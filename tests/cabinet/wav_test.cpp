@@ -284,7 +284,7 @@ TEST_F(ExternalIr, StereoUsesTheLeftChannelAndOtherRatesAreResampled)
     ASSERT_TRUE(read_external_ir(write("48k.wav", wav(at48k, pcm16(ramp(5000, 0)))).c_str(), 44100.0, 2048, kept,
                                  rate));
     EXPECT_EQ(rate, 48000.0);
-    EXPECT_EQ(kept.size(), 940u);  // 1024 frames kept at 48 kHz: ceil(1023 / 48000 * 44100)
+    EXPECT_EQ(kept.size(), 1024u);  // n/2 at the host rate, from about 1115 frames at 48 kHz
     at48k.rate = 96000;
     ASSERT_TRUE(read_external_ir(write("96k.wav", wav(at48k, pcm16(ramp(400, 0)))).c_str(), 44100.0, 2048, kept,
                                  rate));
