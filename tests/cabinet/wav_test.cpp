@@ -5,13 +5,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cabinet/ir_file.h"
+#include "cabinet/resample_ir.h"
 #include "cabinet/wav_reader.h"
 
 namespace cabinet {
@@ -311,6 +316,151 @@ TEST_F(ExternalIr, DegenerateAndBadFiles)
     EXPECT_FALSE(read_external_ir(write("junk.wav", Bytes(100, 'x')).c_str(), 44100.0, 2048, kept, rate));
     EXPECT_FALSE(read_external_ir(write("ok.wav", wav(WavLayout{}, pcm16({9000}))).c_str(), 0.0, 2048, kept, rate));
     EXPECT_TRUE(kept.empty());
+}
+
+
+// A format chunk's body: 16 bytes, or 40 for WAVE_FORMAT_EXTENSIBLE with the given subformat.
+Bytes fmtBody(int tag, int bits, int subtag = 0)
+{
+    WavLayout s;
+    s.tag = tag;
+    s.bits = bits;
+    s.extensibleSubtag = subtag;
+    const Bytes file = wav(s, {});
+    return Bytes(file.begin() + 20, file.begin() + 20 + (subtag ? 40 : 16));
+}
+
+Bytes riff(const char* magic, const std::vector<Bytes>& chunks)
+{
+    Bytes file;
+    putTag(file, magic);
+    put32(file, 0xFFFFFFFFu);  // readers go by the file's size
+    putTag(file, "WAVE");
+    for (const Bytes& c : chunks) file.insert(file.end(), c.begin(), c.end());
+    return file;
+}
+
+Bytes chunk(const char* id, const Bytes& body)
+{
+    Bytes b;
+    putChunk(b, id, body);
+    return b;
+}
+
+TEST_F(ExternalIr, EveryFormOfOneResponseReadsAsTheSameSamples)
+{
+    const std::vector<int> values = {0, 16384, -8192, 32767, -32768, 3};
+    std::vector<double> expected;
+    Bytes f32, f64;
+    for (int v : values) {
+        const double d = v / 32768.0;
+        expected.push_back(d);
+        const float f = static_cast<float>(d);
+        std::uint32_t r32;
+        std::uint64_t r64;
+        std::memcpy(&r32, &f, 4);
+        std::memcpy(&r64, &d, 8);
+        put32(f32, r32);
+        put32(f64, static_cast<std::uint32_t>(r64));
+        put32(f64, static_cast<std::uint32_t>(r64 >> 32));
+    }
+    const Bytes pcm = pcm16(values);
+    const Bytes fmt = chunk("fmt ", fmtBody(1, 16));
+    const Bytes data = chunk("data", pcm);
+    Bytes ds64(28, 0);  // 64-bit RIFF size, data size, sample count, empty table
+    ds64[8] = static_cast<unsigned char>(pcm.size());
+    Bytes rf64Data;
+    putTag(rf64Data, "data");
+    put32(rf64Data, 0xFFFFFFFFu);
+    rf64Data.insert(rf64Data.end(), pcm.begin(), pcm.end());
+    const struct {
+        const char* form;
+        Bytes bytes;
+    } forms[] = {
+        {"plain", riff("RIFF", {fmt, data})},
+        {"JUNK first", riff("RIFF", {chunk("JUNK", Bytes(28, 0)), fmt, data})},
+        {"bext first", riff("RIFF", {chunk("bext", Bytes(602, 'b')), fmt, data})},
+        {"LIST first", riff("RIFF", {chunk("LIST", Bytes(26, 'l')), fmt, data})},
+        {"odd chunk first", riff("RIFF", {chunk("iXML", Bytes(7, 'x')), fmt, chunk("PAD ", Bytes(3, 0)), data})},
+        {"data before fmt", riff("RIFF", {data, fmt})},
+        {"float32", riff("RIFF", {chunk("fmt ", fmtBody(3, 32)), chunk("fact", Bytes(4, 0)), chunk("data", f32)})},
+        {"float64", riff("RIFF", {chunk("fmt ", fmtBody(3, 64)), chunk("data", f64)})},
+        {"extensible", riff("RIFF", {chunk("fmt ", fmtBody(1, 16, 1)), data})},
+        {"RF64", riff("RF64", {chunk("ds64", ds64), chunk("bext", Bytes(10, 'b')), fmt, rf64Data})},
+    };
+    for (const auto& f : forms) {
+        WavReader r;
+        EXPECT_TRUE(r.read(write("form.wav", f.bytes).c_str())) << f.form << ": " << r.error();
+        EXPECT_EQ(r.samples(), expected) << f.form;
+        EXPECT_EQ(r.sample_rate(), 44100.0) << f.form;
+    }
+}
+
+TEST_F(ExternalIr, RefusalsSayWhyAndNeverBlock)
+{
+    WavLayout twelve;
+    twelve.bits = 12;
+    WavLayout adpcm;
+    adpcm.tag = 2;
+    const std::string fifo = (dir / "cab.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = (dir / "huge.wav").string();
+    const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::ftruncate(fd, 300 << 20), 0);  // sparse: reading it would take seconds
+    ::close(fd);
+    const std::string locked = write("locked.wav", wav(WavLayout{}, pcm16({9000, 9000})));
+    ::chmod(locked.c_str(), 0);
+    const bool root = ::access(locked.c_str(), R_OK) == 0;
+
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {write("12.wav", wav(twelve, pcm16({9000, 9000}))), "12-bit samples"},
+        {write("adpcm.wav", wav(adpcm, pcm16({9000, 9000}))), "compressed format 2"},
+        {write("nodata.wav", riff("RIFF", {chunk("fmt ", fmtBody(1, 16))})), "no data chunk"},
+        {write("text.wav", Bytes(40, 'x')), "not a WAV file"},
+        {write("empty.wav", wav(WavLayout{}, {})), "no samples"},
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {dir.string(), "a folder, not a file"},
+        {huge, "too large (300 MB)"},
+        {(dir / "missing.wav").string(), "cannot open: No such file or directory"},
+        {locked, root ? "" : "cannot open: Permission denied"},
+    };
+    for (const auto& c : cases) {
+        if (*c.reason == '\0') continue;
+        std::vector<double> kept;
+        double rate = 0.0;
+        std::string reason;
+        auto done = std::async(std::launch::async,
+                               [&] { return read_external_ir(c.path.c_str(), 44100.0, 2048, kept, rate, &reason); });
+        if (done.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+            ADD_FAILURE() << c.path << " blocked";
+            ::close(::open(c.path.c_str(), O_WRONLY | O_NONBLOCK));  // a writer releases a reader stuck on a FIFO
+        }
+        EXPECT_FALSE(done.get()) << c.path;
+        EXPECT_EQ(reason, c.reason) << c.path;
+    }
+}
+
+TEST_F(ExternalIr, HighRateResponsesKeepHalfTheTransformAtTheHostRate)
+{
+    const std::vector<int> frames = ramp(6000, 50);
+    std::vector<double> file;
+    for (std::size_t k = 50; k < frames.size(); ++k) file.push_back(frames[k] / 32768.0);
+    for (const std::uint32_t fileRate : {96000u, 192000u}) {
+        WavLayout s;
+        s.rate = fileRate;
+        std::vector<double> kept;
+        double rate = 0.0;
+        ASSERT_TRUE(read_external_ir(write("high.wav", wav(s, pcm16(frames))).c_str(), 44100.0, 2048, kept, rate));
+        ASSERT_EQ(kept.size(), 1024u) << fileRate;
+        // The same samples as from the whole file: enough was read for every kept one.
+        const std::vector<double> whole =
+            resample_ir(file.data(), static_cast<int>(file.size()), 44100.0, fileRate, 1024);
+        EXPECT_EQ(kept, whole) << fileRate;
+    }
 }
 
 }  // namespace

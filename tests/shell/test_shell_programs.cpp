@@ -272,4 +272,35 @@ TEST(Programs, StoredSpectrumBeyondAPreparedOneIsSilence) {
     for (float s : out) ASSERT_TRUE(std::isfinite(s));
 }
 
+TEST(ExternalIr, AHighRateResponseKeepsOneLengthFromTheFileAndFromAProgramSavedAtItsRate) {
+    const std::string path = irFile("high.wav", 96000, 1800);
+    auto saver = make(96000.0f);
+    load(*saver, 0, path);
+    ASSERT_EQ(saver->program(0).ir1Length, 1800);
+    void* data = nullptr;
+    saver->getChunk(&data, true);
+    std::vector<unsigned char> program(static_cast<unsigned char*>(data),
+                                       static_cast<unsigned char*>(data) + tavik::kProgramChunkSize);
+
+    auto restored = make(44100.0f);
+    ASSERT_EQ(restored->setChunk(program.data(), tavik::kProgramChunkSize, true), 1);
+    auto loaded = make(44100.0f);
+    load(*loaded, 0, path);
+    const auto& a = restored->program(0);
+    const auto& b = loaded->program(0);
+    EXPECT_EQ(a.ir1Length, static_cast<int32_t>(std::ceil(1799 / 96000.0 * 44100.0)));
+    ASSERT_EQ(a.ir1Length, b.ir1Length);
+    EXPECT_EQ(0, std::memcmp(a.ir1Samples, b.ir1Samples, sizeof a.ir1Samples));
+}
+
+TEST(ExternalIr, ARefusedFileShowsWhyOnTheLabel) {
+    auto t = make();
+    std::vector<unsigned char> twelve = wavBytes(testImpulseResponse(100), 1, 44100);
+    twelve[34] = 12;  // bits per sample
+    load(*t, 0, writeFile(tempPath("twelve.wav"), twelve));
+    char text[128];
+    ASSERT_TRUE(t->irLabelText(0, text, sizeof text));
+    EXPECT_STREQ(text, "cannot read tavik_shell_twelve.wav: 12-bit samples");
+}
+
 }  // namespace
