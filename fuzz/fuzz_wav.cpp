@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     cabinet::WavReader reader;
     if (!reader.read_from_memory(data, size)) {
-        check(reader.count() == 0 && !reader.valid());
+        check(reader.count() == 0 && !reader.valid() && *reader.error() != '\0');
         return 0;
     }
     check(reader.channels() > 0 && reader.sample_rate() > 0.0);
