@@ -117,7 +117,8 @@ bool WavReader::open(const char* path) noexcept
         if (fd >= 0) ::close(fd);
         char buffer[64] = {};
         char reason[80];
-        std::snprintf(reason, sizeof reason, "cannot open: %s", errorText(strerror_r(err, buffer, sizeof buffer), buffer));
+        std::snprintf(reason, sizeof reason, "cannot open: %s",
+                      errorText(strerror_r(err, buffer, sizeof buffer), buffer));
         return fail(reason);
     }
     fd_ = fd;
@@ -244,7 +245,7 @@ std::size_t WavReader::read_samples(double* out, std::size_t count) noexcept
     std::size_t done = 0;
     while (done < wanted) {
         const std::size_t n = std::min(perBlock, wanted - done);
-        const std::uint64_t offset = dataOffset_ + static_cast<std::uint64_t>(streamed_) * static_cast<std::uint64_t>(bytesPer);
+        const std::uint64_t offset = dataOffset_ + std::uint64_t{streamed_} * static_cast<std::uint64_t>(bytesPer);
         if (!readAt(offset, block, n * static_cast<std::size_t>(bytesPer))) return 0;
         const unsigned char* p = block;
         for (std::size_t i = 0; i < n; ++i, p += bytesPer) {
