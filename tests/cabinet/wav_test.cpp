@@ -408,9 +408,6 @@ TEST_F(ExternalIr, RefusalsSayWhyAndNeverBlock)
     const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_EQ(::ftruncate(fd, 300 << 20), 0);  // sparse: reading it would take seconds
     ::close(fd);
-    const std::string locked = write("locked.wav", wav(WavLayout{}, pcm16({9000, 9000})));
-    ::chmod(locked.c_str(), 0);
-    const bool root = ::access(locked.c_str(), R_OK) == 0;
 
     const struct {
         std::string path;
@@ -419,17 +416,13 @@ TEST_F(ExternalIr, RefusalsSayWhyAndNeverBlock)
         {write("12.wav", wav(twelve, pcm16({9000, 9000}))), "12-bit samples"},
         {write("adpcm.wav", wav(adpcm, pcm16({9000, 9000}))), "compressed format 2"},
         {write("nodata.wav", riff("RIFF", {chunk("fmt ", fmtBody(1, 16))})), "no data chunk"},
-        {write("text.wav", Bytes(40, 'x')), "not a WAV file"},
         {write("empty.wav", wav(WavLayout{}, {})), "no samples"},
         {fifo, "not a regular file"},
-        {"/dev/zero", "not a regular file"},
         {dir.string(), "a folder, not a file"},
         {huge, "too large (300 MB)"},
         {(dir / "missing.wav").string(), "cannot open: No such file or directory"},
-        {locked, root ? "" : "cannot open: Permission denied"},
     };
     for (const auto& c : cases) {
-        if (*c.reason == '\0') continue;
         std::vector<double> kept;
         double rate = 0.0;
         std::string reason;
