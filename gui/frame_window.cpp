@@ -53,9 +53,10 @@ public:
           frame_(frame) {}
 
     ~X11Window() override {
-        // A lost connection takes no more requests; closing it only frees the memory and the socket.
+        // On a lost connection Xlib sends nothing: freeing the GC and closing only release memory and the
+        // socket, and nothing else is asked of it.
+        XFreeGC(display_, gc_);
         if (!lost()) {
-            XFreeGC(display_, gc_);
             if (copyCursor_) XFreeCursor(display_, copyCursor_);
             if (alive_) XDestroyWindow(display_, window_);
             XSync(display_, False);
