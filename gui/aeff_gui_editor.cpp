@@ -49,9 +49,12 @@ void AEffGUIEditor::close() {
 void AEffGUIEditor::idle() {
     if (!frame_) return;
     frame_->pumpEvents();
-    if (!frame_) return;
-    takePostedValues();
-    frame_->redraw();
+    if (frame_ && !frame_->connectionLost()) {
+        takePostedValues();
+        frame_->redraw();
+    }
+    // The X server went away: the editor closes itself, and the host's close later finds nothing to do.
+    if (frame_ && frame_->connectionLost()) close();
 }
 
 bool AEffGUIEditor::setKnobMode(int32_t mode) {

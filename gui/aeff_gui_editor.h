@@ -33,7 +33,8 @@ public:
     bool open(void* parentWindow) override;
     // Deletes the frame with every view in it.
     void close() override;
-    // The window's events, then the posted parameter values, then the redraw.
+    // The window's events, then the posted parameter values, then the redraw. Closes the editor when the
+    // connection to the X server has broken.
     void idle() override;
     bool setKnobMode(int32_t mode) override;
     bool isOpen() const override { return frame_ != nullptr; }

@@ -22,6 +22,8 @@ CFrame::~CFrame() {
 
 unsigned long CFrame::windowId() const { return window_ ? window_->id() : 0; }
 
+bool CFrame::connectionLost() const { return window_ && window_->lost(); }
+
 void CFrame::setBackground(std::shared_ptr<CBitmap> background) {
     background_ = std::move(background);
     invalidRect(size_);

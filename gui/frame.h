@@ -29,6 +29,8 @@ public:
 
     // True when the window exists on the display.
     bool isOpen() const { return window_ != nullptr; }
+    // The window's connection to the X server broke; the frame draws into its back buffer only.
+    bool connectionLost() const;
     AEffGUIEditor* getEditor() const { return editor_; }
     const CRect& getViewSize() const { return size_; }
     // The X11 window id of the frame's own window, 0 without one.

@@ -5,73 +5,14 @@
 #include <X11/cursorfont.h>
 #include <cairo.h>
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+#include "gui/x_error_trap.h"
 #include "gui/xdnd.h"
 
 namespace {
-
-// Xlib reports errors (a parent window the host has already destroyed, a drag source that went away)
-// to one process-wide handler whose default ends the process. While an editor window exists, errors on
-// its own connection are counted here instead; errors on any other connection go to the handler that
-// was installed before, so the host's own error handling is unchanged.
-constexpr std::size_t kMaxTrapped = 64;
-std::array<std::atomic<Display*>, kMaxTrapped> trappedDisplays{};
-std::array<std::atomic<unsigned>, kMaxTrapped> trappedErrors{};
-std::atomic<XErrorHandler> previousHandler{nullptr};
-std::mutex installing;
-int installedCount = 0;
-
-int onXError(Display* display, XErrorEvent* error) {
-    for (std::size_t i = 0; i < kMaxTrapped; ++i) {
-        if (trappedDisplays[i].load(std::memory_order_acquire) == display) {
-            trappedErrors[i].fetch_add(1, std::memory_order_relaxed);
-            return 0;
-        }
-    }
-    XErrorHandler previous = previousHandler.load(std::memory_order_acquire);
-    return previous ? previous(display, error) : 0;
-}
-
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) {
-        std::lock_guard<std::mutex> lock(installing);
-        for (std::size_t i = 0; i < kMaxTrapped; ++i) {
-            Display* empty = nullptr;
-            if (trappedDisplays[i].compare_exchange_strong(empty, display)) {
-                slot_ = static_cast<int>(i);
-                trappedErrors[i].store(0);
-                break;
-            }
-        }
-        if (slot_ < 0) return;
-        if (installedCount++ == 0) previousHandler.store(XSetErrorHandler(onXError));
-    }
-    ~ErrorTrap() {
-        if (slot_ < 0) return;
-        std::lock_guard<std::mutex> lock(installing);
-        trappedDisplays[static_cast<std::size_t>(slot_)].store(nullptr);
-        if (--installedCount == 0) {
-            XErrorHandler current = XSetErrorHandler(previousHandler.load());
-            // Someone installed a handler after ours: leave theirs in place (ours stays a harmless link).
-            if (current != onXError) XSetErrorHandler(current);
-        }
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-    bool active() const { return slot_ >= 0; }
-    unsigned errors() const { return slot_ < 0 ? 0 : trappedErrors[static_cast<std::size_t>(slot_)].load(); }
-
-private:
-    int slot_ = -1;
-};
 
 int32_t modifiersOf(unsigned int state) {
     int32_t buttons = 0;
@@ -100,7 +41,7 @@ int32_t buttonOf(unsigned int button) {
 
 class X11Window final : public CFrame::Window {
 public:
-    X11Window(Display* display, std::unique_ptr<ErrorTrap> trap, ::Window window, const XWindowAttributes& attributes,
+    X11Window(Display* display, std::unique_ptr<XErrorTrap> trap, ::Window window, const XWindowAttributes& attributes,
               CFrame& frame)
         : display_(display),
           trap_(std::move(trap)),
@@ -112,17 +53,23 @@ public:
           frame_(frame) {}
 
     ~X11Window() override {
+        // On a lost connection Xlib sends nothing: freeing the GC and closing only release memory and the
+        // socket, and nothing else is asked of it.
         XFreeGC(display_, gc_);
-        if (copyCursor_) XFreeCursor(display_, copyCursor_);
-        if (alive_) XDestroyWindow(display_, window_);
-        XSync(display_, False);
+        if (!lost()) {
+            if (copyCursor_) XFreeCursor(display_, copyCursor_);
+            if (alive_) XDestroyWindow(display_, window_);
+            XSync(display_, False);
+        }
         XCloseDisplay(display_);
     }
 
     unsigned long id() const override { return window_; }
 
+    bool lost() const override { return trap_->lost(); }
+
     void pump() override {
-        while (XPending(display_) > 0) {
+        while (!lost() && XPending(display_) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
             handle(event);
@@ -130,10 +77,11 @@ public:
     }
 
     void show(cairo_surface_t* back, const std::vector<CRect>& areas) override {
-        if (!alive_) return;
+        if (!alive_ || lost()) return;
         const unsigned char* pixels = cairo_image_surface_get_data(back);
         const int stride = cairo_image_surface_get_stride(back);
         for (const CRect& area : areas) {
+            if (lost()) return;
             if (area.isEmpty()) continue;
             XImage* image = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
                                          static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 32, 0);
@@ -157,7 +105,7 @@ public:
     }
 
     void setCursor(CCursorType cursor) override {
-        if (!alive_) return;
+        if (!alive_ || lost()) return;
         if (cursor == CCursorType::Copy) {
             if (!copyCursor_) copyCursor_ = XCreateFontCursor(display_, XC_plus);
             XDefineCursor(display_, window_, copyCursor_);
@@ -228,7 +176,7 @@ private:
     }
 
     Display* display_;
-    std::unique_ptr<ErrorTrap> trap_;  // outlives the connection: released after XCloseDisplay
+    std::unique_ptr<XErrorTrap> trap_;  // outlives the connection: released after XCloseDisplay
     ::Window window_;
     Visual* visual_;
     int depth_;
@@ -245,7 +193,7 @@ std::unique_ptr<CFrame::Window> CFrame::Window::open(void* parent, const CRect& 
     if (!parent || size.isEmpty()) return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
-    auto trap = std::make_unique<ErrorTrap>(display);
+    auto trap = std::make_unique<XErrorTrap>(display);
     const auto parentWindow = static_cast<::Window>(reinterpret_cast<uintptr_t>(parent));
     XWindowAttributes parentAttributes{};
     ::Window window = 0;

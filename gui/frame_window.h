@@ -14,6 +14,8 @@ struct CFrame::Window {
 
     virtual ~Window() = default;
     virtual unsigned long id() const = 0;
+    // The connection broke (the X server went away): the window is gone and nothing is sent any more.
+    virtual bool lost() const = 0;
     // Hands every pending event of the window to the frame.
     virtual void pump() = 0;
     // Copies these areas of the back buffer to the window and waits until the server has drawn them.
