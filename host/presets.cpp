@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "host/host_error.h"
 #include "host/plugin.h"
+#include "host/regular_file.h"
 
 namespace vsthost::fx {
 namespace {
@@ -161,13 +161,12 @@ bool isOldOpaqueBank(const std::vector<uint8_t>& bytes) {
                     "earlier vsthost versions (chunk size at byte 156): the file is cut or damaged");
 }
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw HostError("cannot open preset " + path);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw HostError("cannot read preset " + path);
-    return bytes;
-}
+// The format's 32-bit sizes would allow banks of 4 GiB, but real ones are far smaller (the full-stack
+// plug-in's bank of ten programs, impulse responses and all, is 1.3 MB; a sampler's may reach tens of
+// MB). A larger file is a wrong one, refused before a byte of it is read.
+constexpr uint64_t kMaxPresetBytes = uint64_t{64} << 20;
+
+std::vector<uint8_t> readFile(const std::string& path) { return RegularFile(path, "load", kMaxPresetBytes).readAll(); }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,6 +1,9 @@
 // vsthost as a user runs it, on the fixture plug-ins: errors, rendering, presets, validation.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cmath>
 #include <fstream>
 
@@ -86,6 +89,31 @@ TEST_F(Cli, FailuresGiveOneLineAndNonZeroStatus) {
     EXPECT_EQ(bare.status, 2) << "no command is no success";
     EXPECT_NE(bare.err.find("usage"), std::string::npos);
     EXPECT_EQ(run({"--help"}).status, 0);
+}
+
+TEST_F(Cli, FilesThatWouldBlockOrFloodAreRefusedAtOnce) {
+    const std::string fifoPreset = dir / "fifo.fxp", fifoInput = dir / "fifo.wav", sparse = dir / "huge.fxp";
+    ASSERT_EQ(mkfifo(fifoPreset.c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(fifoInput.c_str(), 0644), 0);
+    std::ofstream{sparse}.close();
+    std::filesystem::resize_file(sparse, uint64_t{2} << 30);  // sparse: takes no disk space
+    const struct {
+        std::vector<std::string> args;
+        const char* mention;
+    } cases[] = {
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", fifoPreset}, "cannot load"},
+        {{"render", FAKE_PLUGIN_PATH, fifoInput, dir / "o.wav"}, "cannot read input"},
+        {{"bench", FAKE_PLUGIN_PATH, "--input", fifoInput}, "not a regular file"},
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", "/dev/zero"}, "not a regular file"},
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", sparse}, "over the limit"},
+    };
+    for (const auto& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult r = runVsthost(c.args, dir, 10);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 1.0) << c.args.back();
+        expectOneLineFailure(r, c.mention, c.args.back());
+    }
 }
 
 TEST_F(Cli, InfoJsonDescribesThePlugin) {
