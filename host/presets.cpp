@@ -8,6 +8,7 @@
 #include "host/host_error.h"
 #include "host/plugin.h"
 #include "host/regular_file.h"
+#include "vst/utf8_cut.h"
 
 namespace vsthost::fx {
 namespace {
@@ -27,8 +28,8 @@ public:
         u32(bits);
     }
     void text(const std::string& s, std::size_t field) {
-        // Always terminated inside the field.
-        const std::size_t n = std::min(s.size(), field - 1);
+        // A name that fills the field has no terminator, as readers expect; a longer one is cut between characters.
+        const std::size_t n = vst::utf8Cut(s.data(), s.size(), field);
         bytes_.insert(bytes_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
         bytes_.insert(bytes_.end(), field - n, 0);
     }
@@ -184,7 +185,7 @@ bool endsWithFxb(const std::string& path) {
 
 void setProgramName(Plugin& plugin, const std::string& name) {
     char buffer[kNameSize + 4] = {};
-    std::memcpy(buffer, name.data(), std::min<std::size_t>(name.size(), vst::kVstMaxProgNameLen));
+    std::memcpy(buffer, name.data(), vst::utf8Cut(name.data(), name.size(), vst::kVstMaxProgNameLen));
     plugin.dispatch(vst::effSetProgramName, 0, 0, buffer);
 }
 
