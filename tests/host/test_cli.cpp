@@ -203,8 +203,8 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     const RunResult one = run({"validate", FAULTY_PLUGIN_PATH, "--level", "1", "--check", "resend"});
     EXPECT_NE(one.out.find("validate: 0 passed, 1 failed"), std::string::npos) << "--check runs that check alone: " << one.out;
     std::vector<std::string> expected = {
-        "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0, -1)",
-        "wrote past the end of a 7-frame block at 44100 Hz (output 1)",
+        "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0 \"Gain\", -1)",  // names the parameter
+        "FAIL blocks           wrote past the end of output channel 1 (right), 2 times, first in a 7-frame block at 44100 Hz",
         "PASS lifecycle",  // the run goes on after a crash
         "FAIL resend           setParameter(0) re-sent with its current value 1 changed the output",
         "FAIL resend           effSetSampleRate(44100), the current rate, changed the output",
@@ -218,6 +218,19 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     }
     for (const std::string& line : expected) EXPECT_NE(bad.out.find(line), std::string::npos) << line << " in " << bad.out;
     EXPECT_EQ(bad.out.find("FAIL preset-files"), std::string::npos) << bad.out;
+
+    // A repeated failure is one line with its count; what the plug-in prints stays out of the report.
+    const auto overrun = bad.out.find("wrote past the end");
+    EXPECT_EQ(bad.out.find("wrote past the end", overrun + 1), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.out.find("fake:"), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.err.find("fake:"), std::string::npos) << bad.err;
+    const std::string logLine = "validate: the plug-in wrote 3 lines of its own; full log: ";
+    const auto at = bad.out.find(logLine);
+    ASSERT_NE(at, std::string::npos) << bad.out;
+    const std::string log = bad.out.substr(at + logLine.size(), bad.out.find('\n', at) - at - logLine.size());
+    EXPECT_EQ(readText(log), "fake: tail size asked\nfake: warning, nothing to say\nfake: really nothing\n");
+    std::filesystem::remove(log);
+    EXPECT_EQ(good.out.find("the plug-in wrote"), std::string::npos) << "nothing printed, no log: " << good.out;
 }
 
 TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
