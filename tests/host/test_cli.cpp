@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -224,12 +225,16 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     EXPECT_EQ(bad.out.find("wrote past the end", overrun + 1), std::string::npos) << bad.out;
     EXPECT_EQ(bad.out.find("fake:"), std::string::npos) << bad.out;
     EXPECT_EQ(bad.err.find("fake:"), std::string::npos) << bad.err;
-    const std::string logLine = "validate: the plug-in wrote 3 lines of its own; full log: ";
-    const auto at = bad.out.find(logLine);
-    ASSERT_NE(at, std::string::npos) << bad.out;
-    const std::string log = bad.out.substr(at + logLine.size(), bad.out.find('\n', at) - at - logLine.size());
-    EXPECT_EQ(readText(log), "fake: tail size asked\nfake: warning, nothing to say\nfake: really nothing\n");
+    const std::string logLine = "validate: the plug-in wrote ", logPath = " lines of its own; full log: ";
+    const auto at = bad.out.find(logLine), pathAt = bad.out.find(logPath, at);
+    ASSERT_NE(pathAt, std::string::npos) << bad.out;
+    const std::string log = bad.out.substr(pathAt + logPath.size(), bad.out.find('\n', pathAt) - pathAt - logPath.size());
+    const std::string logged = readText(log);
     std::filesystem::remove(log);
+    EXPECT_NE(logged.find("fake: tail size asked\nfake: warning, nothing to say\nfake: really nothing\n"),
+              std::string::npos) << logged;
+    EXPECT_EQ(bad.out.substr(at + logLine.size(), pathAt - at - logLine.size()),
+              std::to_string(std::count(logged.begin(), logged.end(), '\n')));
     EXPECT_EQ(good.out.find("the plug-in wrote"), std::string::npos) << "nothing printed, no log: " << good.out;
 }
 
