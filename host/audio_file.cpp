@@ -1,27 +1,36 @@
 #include "host/audio_file.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "host/host_error.h"
+#include "host/regular_file.h"
 
 namespace vsthost {
 
 AudioReader::AudioReader(const std::string& path) : path_(path) {
     SF_INFO info{};
-    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    RegularFile checked(path, "read input");
+    // libsndfile leaves the descriptor open (SF_FALSE), so that it is closed here exactly once, also on failure.
+    file_ = sf_open_fd(checked.fd(), SFM_READ, &info, SF_FALSE);
     if (!file_) throw HostError("cannot read input " + path + ": " + sf_strerror(nullptr));
+    fd_ = checked.release();
     channels_ = info.channels;
     rate_ = info.samplerate;
     frames_ = info.frames;
     if (channels_ < 1 || rate_ < 1) {
         sf_close(file_);
+        close(fd_);
         throw HostError("input " + path + " has no channels or no sample rate");
     }
 }
 
-AudioReader::~AudioReader() { sf_close(file_); }
+AudioReader::~AudioReader() {
+    sf_close(file_);
+    close(fd_);
+}
 
 int64_t AudioReader::read(float* interleaved, int64_t frames) {
     const sf_count_t got = sf_readf_float(file_, interleaved, frames);

@@ -26,6 +26,7 @@ public:
 private:
     std::string path_;
     SNDFILE* file_ = nullptr;
+    int fd_ = -1;
     int channels_ = 0;
     int rate_ = 0;
     int64_t frames_ = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/four_char_text.h"
 #include "host/host_callback.h"
 #include "vst/aeffect.h"
 
@@ -81,9 +82,5 @@ private:
     HostContext& host_;
     bool resumed_ = false;
 };
-
-// The text of a four-character code, first character from the most significant byte; bytes that
-// are not printable ASCII show as '?'.
-std::string fourCharText(int32_t code);
 
 }  // namespace vsthost

@@ -1,14 +1,18 @@
 // vsthost validate: a host-behaviour torture run. Each check runs in a forked child with a freshly
 // loaded plug-in, so a crash or a hang is reported as that check's failure and the run goes on.
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
@@ -19,6 +23,7 @@
 #include "host/json.h"
 #include "host/plugin.h"
 #include "host/validate_probe.h"
+#include "vst/utf8_cut.h"
 
 namespace vsthost {
 namespace {
@@ -91,6 +96,13 @@ std::string textCall(Probe& probe, Plugin& plugin, int32_t op, int32_t index, in
     const std::size_t length = strnlen(text, kTextRoom);
     if (length == kTextRoom) probe.fail(what + " left its text unterminated");
     return std::string(text, length);
+}
+
+// A parameter's name in quotes, as the plug-in gives it, for reports.
+std::string quotedName(Plugin& plugin, int32_t index) {
+    std::string name = plugin.paramName(index);
+    if (name.size() > 32) name.resize(vst::utf8Cut(name.data(), name.size(), 32));
+    return "\"" + name + "\"";
 }
 
 // ---- the checks ----
@@ -309,8 +321,11 @@ void checkParameterTexts(Probe& probe) {
     int32_t longNames = 0;
     for (int32_t index = 0; index < n; ++index) {
         const float initial = plugin->parameter(index);
+        const std::string named = std::to_string(index) + " " + quotedName(*plugin, index);
         for (float v : values) {
-            probe.step("setParameter(" + std::to_string(index) + ", " + number(v) + ") and its texts");
+            const std::string call = "setParameter(" + named + ", " + number(v) + ")";
+            probe.step(call + " and its texts");
+            probe.setSubject("parameter " + named, call);
             plugin->setParameter(index, v);
             const float got = plugin->parameter(index);
             if (!std::isfinite(got) || got < 0.0f || got > 1.0f)
@@ -323,6 +338,7 @@ void checkParameterTexts(Probe& probe) {
         }
         plugin->setParameter(index, initial);
     }
+    probe.setSubject({}, {});
     if (probe.breaksContract())
         for (int32_t index : {-1, n, n + 1000}) {
             probe.step("texts and values of parameter index " + std::to_string(index) + ", out of range");
@@ -350,8 +366,11 @@ void checkParameterSweep(Probe& probe) {
     for (int i = 0; i < probe.level(); ++i) values.push_back(probe.random().unit());
     for (int32_t index = 0; index < n; ++index) {
         const float initial = plugin->parameter(index);
+        const std::string named = std::to_string(index) + " " + quotedName(*plugin, index);
         for (float v : values) {
-            probe.step("setParameter(" + std::to_string(index) + ", " + number(v) + ")");
+            const std::string call = "setParameter(" + named + ", " + number(v) + ")";
+            probe.step(call);
+            probe.setSubject("parameter " + named, call);
             plugin->setParameter(index, v);
             rig.run(probe, *plugin, 64);
         }
@@ -360,10 +379,13 @@ void checkParameterSweep(Probe& probe) {
     }
     const int rounds = 2 * probe.level();
     for (int r = 0; r < rounds; ++r) {
-        probe.step("all parameters at random values, round " + std::to_string(r));
+        const std::string round = "all parameters at random values, round " + std::to_string(r);
+        probe.step(round);
+        probe.setSubject("all parameters at random values", "round " + std::to_string(r));
         for (int32_t index = 0; index < n; ++index) plugin->setParameter(index, probe.random().unit());
         for (int b = 0; b < 4; ++b) rig.run(probe, *plugin, 256);
     }
+    probe.setSubject({}, {});
     probe.pass(std::to_string(n) + " parameters swept through " + std::to_string(values.size()) +
                " values (outside 0..1, NaN, infinities), " + std::to_string(rounds) + " random settings");
 }
@@ -612,6 +634,7 @@ struct Result {
     } catch (const std::exception& e) {
         probe.fail(e.what());
     }
+    probe.end();
     const int status = probe.failures() > 0 ? 1 : 0;
     close(fd);
     _exit(status);
@@ -622,7 +645,7 @@ std::string signalName(int sig) {
     return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(sig);
 }
 
-Result runCheck(const Check& check, const std::string& path, int level) {
+Result runCheck(const Check& check, const std::string& path, int level, int logFd) {
     int fds[2];
     if (pipe(fds) != 0) throw HostError("validate: cannot create a pipe");
     std::fflush(nullptr);
@@ -630,6 +653,9 @@ Result runCheck(const Check& check, const std::string& path, int level) {
     if (pid < 0) throw HostError("validate: cannot fork");
     if (pid == 0) {
         close(fds[0]);
+        // Whatever the plug-in prints goes to the log, not into the report.
+        dup2(logFd, STDOUT_FILENO);
+        dup2(logFd, STDERR_FILENO);
         runChild(check, fds[1], path, level);
     }
     close(fds[1]);
@@ -650,6 +676,11 @@ Result runCheck(const Check& check, const std::string& path, int level) {
     Result result{check.name, true, {}};
     std::string summary, lastStep;
     std::vector<std::string> notes;
+    struct Failure {
+        std::string what, where;
+        long count = 1;
+    };
+    std::vector<Failure> failures;
     for (std::size_t start = 0; start < received.size();) {
         std::size_t end = received.find('\n', start);
         if (end == std::string::npos) end = received.size();
@@ -657,10 +688,22 @@ Result runCheck(const Check& check, const std::string& path, int level) {
         start = end + 1;
         if (line.size() < 2) continue;
         const std::string text = line.substr(2);
+        const std::size_t tab = text.find('\t');
+        const std::string first = text.substr(0, tab), second = tab == std::string::npos ? "" : text.substr(tab + 1);
         if (line[0] == 'S') lastStep = text;
         if (line[0] == 'P') summary = text;
-        if (line[0] == 'F') result.details.push_back(text);
+        if (line[0] == 'F') failures.push_back({first, second});
+        if (line[0] == 'R') {
+            const std::size_t index = std::strtoul(first.c_str(), nullptr, 10);
+            if (index < failures.size()) failures[index].count = std::strtol(second.c_str(), nullptr, 10);
+        }
         if (line[0] == 'N') notes.push_back("note: " + text);
+    }
+    for (const Failure& f : failures) {
+        std::string detail = f.what;
+        if (f.count > 1) detail += ", " + std::to_string(f.count) + " times" + (f.where.empty() ? "" : ", first");
+        if (!f.where.empty()) detail += (f.count > 1 ? " " : ", ") + f.where;
+        result.details.push_back(detail);
     }
     const std::string where = lastStep.empty() ? "" : " while " + lastStep;
     if (WIFSIGNALED(status)) {
@@ -684,12 +727,71 @@ void print(FILE* out, const Result& r) {
     std::fflush(out);
 }
 
+// The file that takes the plug-in's own output (fds 1 and 2) while it is validated; removed when the
+// plug-in wrote nothing.
+class PluginLog {
+public:
+    PluginLog() {
+        path_ = (std::filesystem::temp_directory_path() / "vsthost-validate-XXXXXX.log").string();
+        fd_ = mkostemps(path_.data(), 4, O_APPEND | O_CLOEXEC);
+        if (fd_ < 0) throw HostError("validate: cannot create a log file in " + path_);
+    }
+    ~PluginLog() {
+        close(fd_);
+        if (lines() == 0) unlink(path_.c_str());
+    }
+    PluginLog(const PluginLog&) = delete;
+    PluginLog& operator=(const PluginLog&) = delete;
+
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    // A last line without its newline counts too.
+    long lines() const {
+        std::ifstream in(path_, std::ios::binary);
+        long n = 0;
+        char last = '\n';
+        for (char c; in.get(c);) {
+            n += c == '\n';
+            last = c;
+        }
+        return n + (last != '\n');
+    }
+
+    // Runs `f` with this process's fds 1 and 2 on the log, for a library's constructors that print.
+    template <typename F>
+    void capture(F&& f) {
+        std::fflush(nullptr);
+        const int out = dup(STDOUT_FILENO), err = dup(STDERR_FILENO);
+        dup2(fd_, STDOUT_FILENO);
+        dup2(fd_, STDERR_FILENO);
+        auto restore = [&] {
+            std::fflush(nullptr);
+            dup2(out, STDOUT_FILENO);
+            dup2(err, STDERR_FILENO);
+            close(out);
+            close(err);
+        };
+        try {
+            f();
+        } catch (...) {
+            restore();
+            throw;
+        }
+        restore();
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
 }  // namespace
 
 int runValidate(const Options& options) {
+    PluginLog log;
     // Something that is not a plug-in at all fails here with one line; the entry point itself is
     // first called in a child, by the load check.
-    Plugin::checkLibrary(options.plugin);
+    log.capture([&] { Plugin::checkLibrary(options.plugin); });
     std::string known;
     for (const Check& check : kChecks) known += std::string(known.empty() ? "" : ", ") + check.name;
     auto chosen = [&](const Check& check) {
@@ -703,12 +805,13 @@ int runValidate(const Options& options) {
     FILE* out = results();
     for (const Check& check : kChecks) {
         if (!chosen(check)) continue;
-        all.push_back(runCheck(check, options.plugin, options.level));
+        all.push_back(runCheck(check, options.plugin, options.level, log.fd()));
         if (!options.json) print(out, all.back());
         if (&check == &kChecks[0] && !all.back().pass) break;  // nothing else can run without loading
     }
     const auto failed = std::count_if(all.begin(), all.end(), [](const Result& r) { return !r.pass; });
     const auto passed = static_cast<long>(all.size()) - failed;
+    const long logLines = log.lines();
     if (options.json) {
         std::fprintf(out, "{\"plugin\": %s, \"level\": %d, \"checks\": [", jsonString(options.plugin).c_str(), options.level);
         for (std::size_t i = 0; i < all.size(); ++i) {
@@ -718,8 +821,12 @@ int runValidate(const Options& options) {
                 std::fprintf(out, "%s%s", k ? ", " : "", jsonString(all[i].details[k]).c_str());
             std::fprintf(out, "]}");
         }
-        std::fprintf(out, "\n], \"passed\": %ld, \"failed\": %ld}\n", passed, static_cast<long>(failed));
+        std::fprintf(out, "\n], \"plugin_output_lines\": %ld, \"plugin_log\": %s, \"passed\": %ld, \"failed\": %ld}\n",
+                     logLines, logLines > 0 ? jsonString(log.path()).c_str() : "null", passed, static_cast<long>(failed));
     } else {
+        if (logLines > 0)
+            std::fprintf(out, "validate: the plug-in wrote %s of its own; full log: %s\n",
+                         plural(logLines, "line").c_str(), log.path().c_str());
         std::fprintf(out, "validate: %ld passed, %ld failed\n", passed, static_cast<long>(failed));
     }
     std::fflush(out);

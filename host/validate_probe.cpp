@@ -29,14 +29,31 @@ void Probe::step(const std::string& what) {
     send('S', what);
 }
 
-void Probe::fail(const std::string& what) {
-    if (failures_++ < kMaxFailuresShown) send('F', what);
+// The parent hears of a kind of failure once, with where it was first seen, and then its count as it
+// doubles and at the end ('R' lines), so that a crash loses no more than the last repeats.
+void Probe::fail(const std::string& what, const std::string& where) {
+    ++failures_;
+    const std::string key = subject_.empty() ? what : what + " with " + subject_;
+    const auto found = std::find_if(kinds_.begin(), kinds_.end(), [&](const Failure& f) { return f.what == key; });
+    if (found != kinds_.end()) {
+        const long count = ++found->count;
+        if ((count & (count - 1)) == 0)
+            send('R', std::to_string(found - kinds_.begin()), std::to_string(count));
+        return;
+    }
+    if (kinds_.size() >= static_cast<std::size_t>(kMaxFailuresShown)) {
+        ++otherFailures_;
+        return;
+    }
+    std::string first = where;
+    if (!action_.empty()) first += (first.empty() ? "after " : ", after ") + action_;
+    kinds_.push_back({key, 1});
+    send('F', key, first);
 }
 
 void Probe::pass(const std::string& summary) {
     std::string detail = summary;
     for (const std::string& n : notes_) detail += "; " + n;
-    if (failures_ > kMaxFailuresShown) send('F', "... and " + std::to_string(failures_ - kMaxFailuresShown) + " more");
     if (failures_ == 0) {
         send('P', detail);
         return;
@@ -44,10 +61,17 @@ void Probe::pass(const std::string& summary) {
     for (const std::string& n : notes_) send('N', n);  // still worth knowing beside the failures
 }
 
-void Probe::send(char kind, std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\t') c = ' ';
-    const std::string line = std::string(1, kind) + "\t" + text + "\n";
+void Probe::end() {
+    for (std::size_t i = 0; i < kinds_.size(); ++i)
+        if (kinds_[i].count > 1) send('R', std::to_string(i), std::to_string(kinds_[i].count));
+    if (otherFailures_ > 0) send('F', "... and " + plural(otherFailures_, "failure") + " of other kinds");
+}
+
+void Probe::send(char kind, std::string text, std::string second) {
+    for (std::string* field : {&text, &second})
+        for (char& c : *field)
+            if (c == '\n' || c == '\t') c = ' ';
+    const std::string line = std::string(1, kind) + "\t" + text + (second.empty() ? "" : "\t" + second) + "\n";
     for (std::size_t off = 0; off < line.size();) {
         const ssize_t n = write(fd_, line.data() + off, line.size() - off);
         if (n <= 0) return;
@@ -62,6 +86,12 @@ std::string number(double v) {
 }
 
 std::string plural(long n, const std::string& noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+
+std::string channelName(int32_t channel, int32_t channels) {
+    const std::string name = "channel " + std::to_string(channel);
+    if (channels == 2) return name + (channel == 0 ? " (left)" : " (right)");
+    return channels == 1 ? name + " (mono)" : name;
+}
 
 double testSignal(int64_t frame, double rate) {
     const double t = static_cast<double>(frame) / rate;
@@ -102,12 +132,13 @@ void Rig::run(Probe& probe, Plugin& plugin, int32_t frames, bool inPlace) {
         const auto& channel = written[static_cast<std::size_t>(c)];
         for (std::size_t i = 0; i < n; ++i) {
             const float v = channel[i];
+            const std::string where = "at frame " + std::to_string(i) + " of a " + block;
             if (!inPlace && v == kSentinel && !unwritten) {
                 unwritten = true;
-                probe.fail("output " + std::to_string(c) + " of a " + block + " not written at frame " + std::to_string(i));
+                probe.fail("output " + channelName(c, outs) + " left unwritten", where);
             } else if (!std::isfinite(v) && !nonFinite) {
                 nonFinite = true;
-                probe.fail("non-finite output " + std::to_string(c) + " at frame " + std::to_string(i) + " of a " + block);
+                probe.fail("non-finite samples on output " + channelName(c, outs), where + " (" + number(v) + ")");
             }
         }
         lastOutput_.insert(lastOutput_.end(), channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(n));
@@ -117,8 +148,9 @@ void Rig::run(Probe& probe, Plugin& plugin, int32_t frames, bool inPlace) {
             for (std::size_t i = n; i < n + kGuardFrames; ++i)
                 if ((*set)[c][i] != kSentinel) {
                     overrun = true;
-                    probe.fail("wrote past the end of a " + block + " (" + (set == &in ? "input " : "output ") +
-                               std::to_string(c) + ")");
+                    probe.fail(std::string("wrote past the end of ") + (set == &in ? "input " : "output ") +
+                                   channelName(static_cast<int32_t>(c), static_cast<int32_t>(set->size())),
+                               "in a " + block);
                     break;
                 }
 }

@@ -13,7 +13,7 @@
 namespace vsthost::validation {
 
 constexpr int kContractLevel = 6;  // from this level on, calls that break the interface's promises too
-constexpr int kMaxFailuresShown = 8;
+constexpr int kMaxFailuresShown = 8;  // distinct failures of one check; more are only counted
 
 class Random {
 public:
@@ -49,27 +49,47 @@ public:
 
     // Names what the child is about to do, so that a crash can be placed. A repeat is not sent again.
     void step(const std::string& what);
-    void fail(const std::string& what);
+    // Reports a fault. The same `what` again is only counted; `where` tells where it was first seen
+    // (a frame, a block). The subject, when one is set, is added to both.
+    void fail(const std::string& what, const std::string& where = {});
+    // What the failures that follow concern (a parameter: `subject` names it, `action` the call just
+    // made); empty strings end it.
+    void setSubject(std::string subject, std::string action) {
+        subject_ = std::move(subject);
+        action_ = std::move(action);
+    }
     // A remark that is no failure; it ends the summary, or follows the failures.
     void note(const std::string& what) { notes_.push_back(what); }
     // Ends the check: the summary if nothing failed, else the notes.
     void pass(const std::string& summary);
+    // After the check, passed or not: the final count of each failure.
+    void end();
 
 private:
-    void send(char kind, std::string text);
+    void send(char kind, std::string text, std::string second = {});
+
+    struct Failure {
+        std::string what;
+        long count;
+    };
 
     int fd_;
     std::string path_;
     int level_;
     Random random_;
     int failures_ = 0;
+    std::vector<Failure> kinds_;  // in the order first seen
+    long otherFailures_ = 0;      // of kinds past kMaxFailuresShown
     std::vector<std::string> notes_;
     std::string lastStep_;
+    std::string subject_, action_;
 };
 
 std::string number(double v);
 // "1 setting", "3 settings".
 std::string plural(long n, const std::string& noun);
+// "channel 0 (left)" for a stereo plug-in's first output, "channel 2" where there are more or fewer.
+std::string channelName(int32_t channel, int32_t channels);
 
 // A few decaying chords and a high partial: a signal every audio plug-in has something to do with.
 double testSignal(int64_t frame, double rate);

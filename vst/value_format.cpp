@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "vst/utf8_cut.h"
+
 namespace vst {
 
 namespace {
@@ -11,11 +13,14 @@ constexpr int kBudget = 8;
 
 void copyText(char* dest, const char* src, int maxLen) noexcept {
     if (!dest || maxLen < 0) return;
-    int i = 0;
+    std::size_t n = 0;
     if (src) {
-        for (; i < maxLen && src[i] != '\0'; ++i) dest[i] = src[i];
+        const auto limit = static_cast<std::size_t>(maxLen);
+        n = strnlen(src, limit);
+        if (n == limit) n = utf8Complete(src, n);  // perhaps cut: no half character at the end
+        std::memcpy(dest, src, n);
     }
-    dest[i] = '\0';
+    dest[n] = '\0';
 }
 
 void formatValue(float value, char* text, int maxLen) noexcept {

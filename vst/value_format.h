@@ -17,7 +17,8 @@ constexpr float clampUnit(float v) noexcept {
     return v > 1.0f ? 1.0f : v;
 }
 
-// Copies at most maxLen characters of src and always terminates dest (dest holds maxLen + 1 bytes).
+// Copies at most maxLen bytes of src, never half a UTF-8 character, and always terminates dest (dest
+// holds maxLen + 1 bytes).
 void copyText(char* dest, const char* src, int maxLen) noexcept;
 
 }  // namespace vst

@@ -3,7 +3,8 @@
 // asks the host's file selector for a path. Built with FAKE_FAULTY, parameter 1 at 0.5 or above makes
 // the output NaN, a 7-frame block is overrun, a parameter value outside 0..1 aborts, setting parameter 0
 // (even to its own value) restarts a fade-in, the block after effSetSampleRate is 100 times too loud,
-// exact zeros in the input cost a lot of CPU, setParameter allocates and processing locks: faults for
+// exact zeros in the input cost a lot of CPU, setParameter allocates, processing locks and
+// effGetTailSize prints to stdout and stderr: faults for
 // vsthost to report. FAKE_RACY aborts when the sample rate is set while another thread processes.
 // FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
 #include <algorithm>
@@ -123,6 +124,11 @@ intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t index, intptr_t value, vo
     case vst::effGetEffectName: return text("Fake");
 #ifdef FAKE_FAULTY
     case vst::effSetSampleRate: f.burst = true; return 0;
+    case vst::effGetTailSize:  // chatter on both streams, which validate keeps out of its report
+        std::printf("fake: tail size asked\n");
+        std::fflush(stdout);
+        std::fprintf(stderr, "fake: warning, nothing to say\nfake: really nothing\n");
+        return 0;
 #endif
 #ifdef FAKE_RACY
     case vst::effSetSampleRate: if (processing > 0) std::abort(); return 0;  // buffers "freed" under the audio

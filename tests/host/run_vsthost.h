@@ -44,7 +44,8 @@ private:
     std::filesystem::path path_;
 };
 
-inline RunResult runVsthost(const std::vector<std::string>& args, const TempDir& dir) {
+// A run still going after `timeoutSeconds` (when given) is ended by SIGALRM, so a hang fails instead of waiting.
+inline RunResult runVsthost(const std::vector<std::string>& args, const TempDir& dir, unsigned timeoutSeconds = 0) {
     const std::string outPath = dir / "stdout.txt", errPath = dir / "stderr.txt";
     const pid_t pid = fork();
     if (pid == 0) {
@@ -58,6 +59,7 @@ inline RunResult runVsthost(const std::vector<std::string>& args, const TempDir&
         std::vector<std::string> copies(args);
         for (auto& a : copies) argv.push_back(a.data());
         argv.push_back(nullptr);
+        if (timeoutSeconds > 0) alarm(timeoutSeconds);  // survives execv
         execv(program.c_str(), argv.data());
         _exit(127);
     }

@@ -1,6 +1,10 @@
 // vsthost as a user runs it, on the fixture plug-ins: errors, rendering, presets, validation.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 
@@ -86,6 +90,31 @@ TEST_F(Cli, FailuresGiveOneLineAndNonZeroStatus) {
     EXPECT_EQ(bare.status, 2) << "no command is no success";
     EXPECT_NE(bare.err.find("usage"), std::string::npos);
     EXPECT_EQ(run({"--help"}).status, 0);
+}
+
+TEST_F(Cli, FilesThatWouldBlockOrFloodAreRefusedAtOnce) {
+    const std::string fifoPreset = dir / "fifo.fxp", fifoInput = dir / "fifo.wav", sparse = dir / "huge.fxp";
+    ASSERT_EQ(mkfifo(fifoPreset.c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(fifoInput.c_str(), 0644), 0);
+    std::ofstream{sparse}.close();
+    std::filesystem::resize_file(sparse, uint64_t{2} << 30);  // sparse: takes no disk space
+    const struct {
+        std::vector<std::string> args;
+        const char* mention;
+    } cases[] = {
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", fifoPreset}, "cannot load"},
+        {{"render", FAKE_PLUGIN_PATH, fifoInput, dir / "o.wav"}, "cannot read input"},
+        {{"bench", FAKE_PLUGIN_PATH, "--input", fifoInput}, "not a regular file"},
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", "/dev/zero"}, "not a regular file"},
+        {{"render", FAKE_PLUGIN_PATH, input, dir / "o.wav", "--load", sparse}, "over the limit"},
+    };
+    for (const auto& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult r = runVsthost(c.args, dir, 10);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 1.0) << c.args.back();
+        expectOneLineFailure(r, c.mention, c.args.back());
+    }
 }
 
 TEST_F(Cli, InfoJsonDescribesThePlugin) {
@@ -175,8 +204,8 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     const RunResult one = run({"validate", FAULTY_PLUGIN_PATH, "--level", "1", "--check", "resend"});
     EXPECT_NE(one.out.find("validate: 0 passed, 1 failed"), std::string::npos) << "--check runs that check alone: " << one.out;
     std::vector<std::string> expected = {
-        "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0, -1)",
-        "wrote past the end of a 7-frame block at 44100 Hz (output 1)",
+        "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0 \"Gain\", -1)",  // names the parameter
+        "FAIL blocks           wrote past the end of output channel 1 (right), 2 times, first in a 7-frame block at 44100 Hz",
         "PASS lifecycle",  // the run goes on after a crash
         "FAIL resend           setParameter(0) re-sent with its current value 1 changed the output",
         "FAIL resend           effSetSampleRate(44100), the current rate, changed the output",
@@ -190,6 +219,23 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
     }
     for (const std::string& line : expected) EXPECT_NE(bad.out.find(line), std::string::npos) << line << " in " << bad.out;
     EXPECT_EQ(bad.out.find("FAIL preset-files"), std::string::npos) << bad.out;
+
+    // A repeated failure is one line with its count; what the plug-in prints stays out of the report.
+    const auto overrun = bad.out.find("wrote past the end");
+    EXPECT_EQ(bad.out.find("wrote past the end", overrun + 1), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.out.find("fake:"), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.err.find("fake:"), std::string::npos) << bad.err;
+    const std::string logLine = "validate: the plug-in wrote ", logPath = " lines of its own; full log: ";
+    const auto at = bad.out.find(logLine), pathAt = bad.out.find(logPath, at);
+    ASSERT_NE(pathAt, std::string::npos) << bad.out;
+    const std::string log = bad.out.substr(pathAt + logPath.size(), bad.out.find('\n', pathAt) - pathAt - logPath.size());
+    const std::string logged = readText(log);
+    std::filesystem::remove(log);
+    EXPECT_NE(logged.find("fake: tail size asked\nfake: warning, nothing to say\nfake: really nothing\n"),
+              std::string::npos) << logged;
+    EXPECT_EQ(bad.out.substr(at + logLine.size(), pathAt - at - logLine.size()),
+              std::to_string(std::count(logged.begin(), logged.end(), '\n')));
+    EXPECT_EQ(good.out.find("the plug-in wrote"), std::string::npos) << "nothing printed, no log: " << good.out;
 }
 
 TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {

@@ -201,10 +201,14 @@ TEST(Presets, EveryFormReadsBackAsWritten) {
     for (const fx::File& file : {opaqueProgram(), paramBank(), program, opaqueBank}) expectSame(fx::decode(fx::encode(file)), file);
 }
 
-TEST(Presets, NamesAreCutToTheirField) {
+TEST(Presets, NamesFillTheirFieldAndAreCutBetweenCharacters) {
     fx::File file = opaqueProgram();
     file.program.name = std::string(40, 'x');
-    EXPECT_EQ(fx::decode(fx::encode(file)).program.name, std::string(27, 'x'));
+    EXPECT_EQ(fx::decode(fx::encode(file)).program.name, std::string(28, 'x'));
+    file.program.name = std::string(28, 'y');  // fills the field: no terminator, nothing lost
+    EXPECT_EQ(fx::decode(fx::encode(file)).program.name, file.program.name);
+    file.program.name = std::string(26, 'z') + "\u00e9\u00e9";  // the second two-byte character crosses byte 28
+    EXPECT_EQ(fx::decode(fx::encode(file)).program.name, std::string(26, 'z') + "\u00e9");
 }
 
 TEST(Presets, MalformedFilesAreRefused) {

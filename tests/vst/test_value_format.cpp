@@ -54,4 +54,18 @@ TEST(CopyText, AlwaysTerminatesWithinTheLimit) {
     EXPECT_STREQ(buf, "");
 }
 
+TEST(CopyText, NeverSplitsAUtf8Character) {
+    char buf[8] = {};
+    vst::copyText(buf, "ab\u00e9\u00e9", 5);  // a, b, then two bytes each: the second would be split
+    EXPECT_STREQ(buf, "ab\u00e9");
+    vst::copyText(buf, "a\u20ac\u20ac", 6);  // three-byte characters
+    EXPECT_STREQ(buf, "a\u20ac");
+    vst::copyText(buf, "\U0001F3B8x", 4);  // a four-byte character exactly fits
+    EXPECT_STREQ(buf, "\U0001F3B8");
+    vst::copyText(buf, "abc\U0001F3B8", 6);
+    EXPECT_STREQ(buf, "abc");
+    vst::copyText(buf, "abcdef\xff\xfe", 7);  // not UTF-8: cut by bytes, as before
+    EXPECT_STREQ(buf, "abcdef\xff");
+}
+
 }  // namespace
