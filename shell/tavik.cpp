@@ -425,8 +425,7 @@ bool Tavik::irLabelText(int cabinet, char* text, std::size_t size) const {
     std::lock_guard<std::mutex> lock(namesMutex_);
     const bool message = !irMessage_[cabinet].empty() && std::chrono::steady_clock::now() < irMessageUntil_[cabinet];
     const char* name = message ? irMessage_[cabinet].c_str() : external ? irName_[cabinet] : builtinName_[cabinet];
-    std::strncpy(text, name, size - 1);
-    text[size - 1] = '\0';
+    vst::copyText(text, name, static_cast<int>(std::min<std::size_t>(size - 1, 1 << 20)));
     return true;
 }
 
