@@ -44,6 +44,10 @@ struct CabFilter {
         designRate = fs;
     }
 
+    // True when f differs from the live design at this rate: a corner that moves while audio runs, which the
+    // cabinet fades to rather than redesigning under the old history (a stale design is simply redesigned).
+    bool movesTo(double f, double fs) const noexcept { return fs == designRate && f != designFrequency; }
+
     // Redesigns when needed; the history carries on.
     void update(double f, double fs) noexcept
     {

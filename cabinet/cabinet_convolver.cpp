@@ -58,20 +58,57 @@ void CabinetConvolver::convolve(Fft& fft, const double* xf, const double* kernel
     double* res = result.data();
     fft.inverse(pr, res);
 
-    lowpass.update(lowpassHz, fs);
-    highpass.update(highpassHz, fs);
     double* ov = overlap.data();
     double* out = output.data();
-    // On copies, so that the filters' histories stay in registers through the loop.
-    CabFilter lp = lowpass, hp = highpass;
-    for (int i = 0; i < b; ++i) out[i] = hp.process(lp.process(ov[i] + res[i]));
-    lowpass = lp;
-    highpass = hp;
+    if (lowpass.movesTo(lowpassHz, fs) || highpass.movesTo(highpassHz, fs)) {
+        filterFading(ov, res, out, b, lowpassHz, highpassHz, fs);
+    } else {
+        lowpass.update(lowpassHz, fs);
+        highpass.update(highpassHz, fs);
+        // On copies, so that the filters' histories stay in registers through the loop.
+        CabFilter lp = lowpass, hp = highpass;
+        for (int i = 0; i < b; ++i) out[i] = hp.process(lp.process(ov[i] + res[i]));
+        lowpass = lp;
+        highpass = hp;
+    }
     // Ascending, so each overlap slot is read before it is overwritten (b is at least 2, so a pair never
     // overwrites what it has still to read).
     int i = b;
     for (; i + 1 < n; i += 2) _mm_storeu_pd(ov + i - b, _mm_add_pd(_mm_loadu_pd(res + i), _mm_loadu_pd(ov + i)));
     for (; i < n; ++i) ov[i - b] = res[i] + ov[i];
+}
+
+void CabinetConvolver::filterFading(const double* in1, const double* in2, double* out, int b, double lowpassHz,
+                                    double highpassHz, double fs) noexcept
+{
+    // New coefficients under the old history ring (a high-pass moved down to 10 Hz integrates what its 1 kHz
+    // history left, up to twenty times the signal). Instead the old design plays on while a new one, started
+    // from rest, fades in across the block; each is a fixed filter, and a mix of the two never exceeds the
+    // louder. From rest a filter is soon where it would have been, before its share grows.
+    const bool lpMoves = lowpass.movesTo(lowpassHz, fs);
+    const bool hpMoves = highpass.movesTo(highpassHz, fs);
+    CabFilter lp = lowpass, hp = highpass;
+    lp.update(lowpassHz, fs);  // a stale design is redesigned, as without a fade
+    hp.update(highpassHz, fs);
+    CabFilter lpNew = lowpass, hpNew = highpass;
+    lpNew.reset();
+    hpNew.reset();
+    lpNew.design(lowpassHz, fs);
+    hpNew.design(highpassHz, fs);
+    if (lpMoves) lp = lowpass;
+    if (hpMoves) hp = highpass;
+    const double step = 1.0 / b;
+    for (int i = 0; i < b; ++i) {
+        const double w = (i + 1) * step;
+        const double x = in1[i] + in2[i];
+        double u = lp.process(x);
+        if (lpMoves) u = (1.0 - w) * u + w * lpNew.process(x);
+        double y = hp.process(u);
+        if (hpMoves) y = (1.0 - w) * y + w * hpNew.process(u);
+        out[i] = y;
+    }
+    lowpass = lpMoves ? lpNew : lp;
+    highpass = hpMoves ? hpNew : hp;
 }
 
 void CabinetConvolver::silence(int b) noexcept

@@ -1,0 +1,73 @@
+// A control moved while audio plays must keep the output within what its two ends give by themselves: the
+// cabinet high-passes swept end to end by jumps, ramps and random automation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+
+#include "plugin_rig.h"
+
+using namespace plugin_rig;
+
+namespace {
+
+constexpr float kRate = 44100.0f;
+constexpr int32_t kBlock = 512;
+constexpr int kBlocks = 300;
+constexpr int kSettle = 20;  // blocks before the peak counts
+
+// The peak of one output channel while `value(block)` is sent to `index` before every block.
+double peak(int32_t index, int channel, const std::function<float(int)>& value)
+{
+    const std::vector<float> in = guitar(kBlocks * kBlock, kRate);
+    Plug p(Kind::FullStack);
+    p.start(kRate, kBlock);
+    double top = 0.0;
+    std::vector<float> out;
+    for (int b = 0; b < kBlocks; ++b) {
+        p.set(index, value(b));
+        out.clear();
+        p.process(in.data() + static_cast<size_t>(b) * kBlock, in.data() + static_cast<size_t>(b) * kBlock, kBlock,
+                  out);
+        if (b < kSettle) continue;
+        for (size_t i = static_cast<size_t>(channel); i < out.size(); i += 2)
+            top = std::max(top, static_cast<double>(std::fabs(out[i])));
+    }
+    return top;
+}
+
+// 0 for `hold` blocks, a ramp of `ramp` blocks to 1 (none: a jump), 1 for `hold` blocks, and back the same way.
+float backAndForth(int b, int ramp, int hold = 20)
+{
+    const int t = b % (2 * (ramp + hold));
+    const float r = static_cast<float>(std::max(ramp, 1));
+    if (t < hold) return 0.0f;
+    if (t < hold + ramp) return static_cast<float>(t - hold) / r;
+    if (t < 2 * hold + ramp) return 1.0f;
+    return 1.0f - static_cast<float>(t - 2 * hold - ramp) / r;
+}
+
+TEST(ControlSweeps, CabinetHighPassesMovedAtAnySpeedStayWithinTheirStaticPeaks)
+{
+    for (int cabinet = 0; cabinet < 2; ++cabinet) {
+        const int32_t index = cabinet == 0 ? tavik::kFreqHp1 : tavik::kFreqHp2;
+        const int channel = cabinet;  // cabinet 1 is panned left, cabinet 2 right
+        const double loudest =
+            std::max(peak(index, channel, [](int) { return 0.0f; }), peak(index, channel, [](int) { return 1.0f; }));
+        ASSERT_GT(loudest, 0.1) << "the test plays sound";
+        std::mt19937 rng(21);
+        std::uniform_real_distribution<float> random(0.0f, 1.0f);
+        const std::vector<std::pair<const char*, std::function<float(int)>>> sweeps = {
+            {"jumps", [](int b) { return backAndForth(b, 0); }},
+            {"4-block ramps", [](int b) { return backAndForth(b, 4); }},
+            {"16-block ramps", [](int b) { return backAndForth(b, 16); }},
+            {"random values", [&](int) { return random(rng); }},
+        };
+        for (const auto& [what, sweep] : sweeps)
+            EXPECT_LT(peak(index, channel, sweep), 1.5 * loudest)
+                << "cabinet " << cabinet + 1 << " high-pass, " << what << "; static peak " << loudest;
+    }
+}
+
+}  // namespace
