@@ -1,5 +1,5 @@
 // A control moved while audio plays must keep the output within what its two ends give by themselves: the
-// cabinet high-passes swept end to end by jumps, ramps and random automation.
+// cabinet high-passes and the tone stack swept end to end by jumps, ramps and random automation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,12 +17,15 @@ constexpr int32_t kBlock = 512;
 constexpr int kBlocks = 300;
 constexpr int kSettle = 20;  // blocks before the peak counts
 
+using Settings = std::vector<std::pair<int32_t, float>>;
+
 // The peak of one output channel while `value(block)` is sent to `index` before every block.
-double peak(int32_t index, int channel, const std::function<float(int)>& value)
+double peak(Kind kind, const Settings& settings, int32_t index, int channel, const std::function<float(int)>& value)
 {
     const std::vector<float> in = guitar(kBlocks * kBlock, kRate);
-    Plug p(Kind::FullStack);
+    Plug p(kind);
     p.start(kRate, kBlock);
+    for (auto [i, v] : settings) p.set(i, v);
     double top = 0.0;
     std::vector<float> out;
     for (int b = 0; b < kBlocks; ++b) {
@@ -48,26 +51,38 @@ float backAndForth(int b, int ramp, int hold = 20)
     return 1.0f - static_cast<float>(t - 2 * hold - ramp) / r;
 }
 
+// Every way of moving `index` from end to end keeps `channel` below 1.5 times its louder end's peak.
+void expectWithinStaticPeaks(Kind kind, const Settings& settings, int32_t index, int channel, const char* what)
+{
+    const auto at = [&](const std::function<float(int)>& value) { return peak(kind, settings, index, channel, value); };
+    const double loudest = std::max(at([](int) { return 0.0f; }), at([](int) { return 1.0f; }));
+    ASSERT_GT(loudest, 0.1) << "the test plays sound";
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<float> random(0.0f, 1.0f);
+    const std::vector<std::pair<const char*, std::function<float(int)>>> sweeps = {
+        {"jumps", [](int b) { return backAndForth(b, 0); }},
+        {"4-block ramps", [](int b) { return backAndForth(b, 4); }},
+        {"16-block ramps", [](int b) { return backAndForth(b, 16); }},
+        {"random values", [&](int) { return random(rng); }},
+    };
+    for (const auto& [how, sweep] : sweeps)
+        EXPECT_LT(at(sweep), 1.5 * loudest) << what << ", " << how << "; static peak " << loudest;
+}
+
 TEST(ControlSweeps, CabinetHighPassesMovedAtAnySpeedStayWithinTheirStaticPeaks)
 {
-    for (int cabinet = 0; cabinet < 2; ++cabinet) {
-        const int32_t index = cabinet == 0 ? tavik::kFreqHp1 : tavik::kFreqHp2;
-        const int channel = cabinet;  // cabinet 1 is panned left, cabinet 2 right
-        const double loudest =
-            std::max(peak(index, channel, [](int) { return 0.0f; }), peak(index, channel, [](int) { return 1.0f; }));
-        ASSERT_GT(loudest, 0.1) << "the test plays sound";
-        std::mt19937 rng(21);
-        std::uniform_real_distribution<float> random(0.0f, 1.0f);
-        const std::vector<std::pair<const char*, std::function<float(int)>>> sweeps = {
-            {"jumps", [](int b) { return backAndForth(b, 0); }},
-            {"4-block ramps", [](int b) { return backAndForth(b, 4); }},
-            {"16-block ramps", [](int b) { return backAndForth(b, 16); }},
-            {"random values", [&](int) { return random(rng); }},
-        };
-        for (const auto& [what, sweep] : sweeps)
-            EXPECT_LT(peak(index, channel, sweep), 1.5 * loudest)
-                << "cabinet " << cabinet + 1 << " high-pass, " << what << "; static peak " << loudest;
-    }
+    // Cabinet 1 is panned left, cabinet 2 right.
+    expectWithinStaticPeaks(Kind::FullStack, {}, tavik::kFreqHp1, 0, "cabinet 1 high-pass");
+    expectWithinStaticPeaks(Kind::FullStack, {}, tavik::kFreqHp2, 1, "cabinet 2 high-pass");
+}
+
+TEST(ControlSweeps, ToneStackMovedAtAnySpeedStaysWithinItsStaticPeaks)
+{
+    // The preamp's boosted channel 2 feeds the tone stack a square-like wave, which rings hardest.
+    using namespace tavik_preamp;
+    const Settings boosted = {{kChannel, 1.0f}, {kBoost, 1.0f}, {kDrive2, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, boosted, kLow, 0, "Low");
+    expectWithinStaticPeaks(Kind::PreAmp, boosted, kContour, 0, "Contour");
 }
 
 }  // namespace
