@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "cabinet/cab_filter_glide.h"
+
 namespace cabinet {
 
 CabinetConvolver::CabinetConvolver()
@@ -61,7 +63,7 @@ void CabinetConvolver::convolve(Fft& fft, const double* xf, const double* kernel
     double* ov = overlap.data();
     double* out = output.data();
     if (lowpass.movesTo(lowpassHz, fs) || highpass.movesTo(highpassHz, fs)) {
-        filterFading(ov, res, out, b, lowpassHz, highpassHz, fs);
+        filterMoving(ov, res, out, b, lowpassHz, highpassHz, fs);
     } else {
         lowpass.update(lowpassHz, fs);
         highpass.update(highpassHz, fs);
@@ -78,37 +80,41 @@ void CabinetConvolver::convolve(Fft& fft, const double* xf, const double* kernel
     for (; i < n; ++i) ov[i - b] = res[i] + ov[i];
 }
 
-void CabinetConvolver::filterFading(const double* in1, const double* in2, double* out, int b, double lowpassHz,
+void CabinetConvolver::filterMoving(const double* in1, const double* in2, double* out, int b, double lowpassHz,
                                     double highpassHz, double fs) noexcept
 {
-    // New coefficients under the old history ring (a high-pass moved down to 10 Hz integrates what its 1 kHz
-    // history left, up to twenty times the signal). Instead the old design plays on while a new one, started
-    // from rest, fades in across the block; each is a fixed filter, and a mix of the two never exceeds the
-    // louder. From rest a filter is soon where it would have been, before its share grows.
-    const bool lpMoves = lowpass.movesTo(lowpassHz, fs);
+    const bool lpGlides = lowpass.movesTo(lowpassHz, fs);
     const bool hpMoves = highpass.movesTo(highpassHz, fs);
-    CabFilter lp = lowpass, hp = highpass;
-    lp.update(lowpassHz, fs);  // a stale design is redesigned, as without a fade
-    hp.update(highpassHz, fs);
-    CabFilter lpNew = lowpass, hpNew = highpass;
-    lpNew.reset();
-    hpNew.reset();
-    lpNew.design(lowpassHz, fs);
-    hpNew.design(highpassHz, fs);
-    if (lpMoves) lp = lowpass;
-    if (hpMoves) hp = highpass;
+    // A high-pass dropping far in one block would leave its low-pass state holding signal the old corner
+    // took out, which then leaks out at the new one as a thump. It fades in instead, from rest: the old
+    // filter plays on while the new one rises, and a mix of two fixed filters stays within the louder.
+    const bool hpFades = hpMoves && highpassHz < kFadeBelow * highpass.designFrequency;
+    const bool hpGlides = hpMoves && !hpFades;
+    CabFilterGlide lpGlide, hpGlide;
+    CabFilter lp = lowpass, hp = highpass, hpNew = highpass;
+    if (lpGlides) lpGlide.begin(lp, lowpassHz, fs, b);
+    else lp.update(lowpassHz, fs);
+    if (hpGlides) hpGlide.begin(hp, highpassHz, fs, b);
+    else if (!hpMoves) hp.update(highpassHz, fs);
+    if (hpFades) {
+        hpNew.reset();
+        hpNew.design(highpassHz, fs);
+    }
     const double step = 1.0 / b;
     for (int i = 0; i < b; ++i) {
-        const double w = (i + 1) * step;
         const double x = in1[i] + in2[i];
-        double u = lp.process(x);
-        if (lpMoves) u = (1.0 - w) * u + w * lpNew.process(x);
-        double y = hp.process(u);
-        if (hpMoves) y = (1.0 - w) * y + w * hpNew.process(u);
+        const double u = lpGlides ? lpGlide.process(x) : lp.process(x);
+        double y = hpGlides ? hpGlide.process(u) : hp.process(u);
+        if (hpFades) {
+            const double w = (i + 1) * step;
+            y = (1.0 - w) * y + w * hpNew.process(u);
+        }
         out[i] = y;
     }
-    lowpass = lpMoves ? lpNew : lp;
-    highpass = hpMoves ? hpNew : hp;
+    if (lpGlides) lpGlide.end(lp, lowpassHz, fs);
+    if (hpGlides) hpGlide.end(hp, highpassHz, fs);
+    lowpass = lp;
+    highpass = hpFades ? hpNew : hp;
 }
 
 void CabinetConvolver::silence(int b) noexcept

@@ -29,7 +29,8 @@ public:
 
     // One block: product = xf x kernel / N, inverse, output[0..b) = overlap + result through the low-pass
     // and high-pass, new overlap from result[b..n). Fft::kSize must equal the buffers' length.
-    // A filter whose corner moved fades over this block from its old design to the new one, started afresh.
+    // A filter whose corner moved glides there over this block (a high-pass dropping more than an octave
+    // fades to its new design instead).
     template <class Fft>
     void convolve(Fft& fft, const double* xf, const double* kernel, int b, double lowpassHz, double highpassHz,
                   double fs) noexcept;
@@ -38,8 +39,9 @@ public:
     void silence(int b) noexcept;
 
 private:
+    static constexpr double kFadeBelow = 0.5;  // a high-pass corner dropping below this share fades, not glides
     // The filters over one block while a corner moves (see convolve).
-    void filterFading(const double* in1, const double* in2, double* out, int b, double lowpassHz, double highpassHz,
+    void filterMoving(const double* in1, const double* in2, double* out, int b, double lowpassHz, double highpassHz,
                       double fs) noexcept;
 };
 
