@@ -48,6 +48,11 @@ struct ToneStack {
     int fadeLeft = 0;
     int fadeLength = 1;  // samples of a fade, about 3 ms at the design's rate
     double fadeStep = 1.0;
+    // Where the controls stood when the state last had time to follow them: moves are measured from there,
+    // so that many small steps in quick succession count as the large move they add up to.
+    double anchorMid = 0, anchorContour = 0, anchorLow = 0, anchorHigh = 0;
+    int sinceAnchor = 0;
+    int anchorWindow = 1;  // samples, about 20 ms
 
     // Takes prepared constants, presets the control cache and clears the filter state.
     void setup(const ToneStackDesign& prepared) noexcept;
@@ -65,16 +70,20 @@ struct ToneStack {
         s2 = b2 * x + s3 - a2 * y;
         s3 = b3 * x - a3 * y;
         if (fadeLeft > 0) y = fade(x, y, contour);
+        if (sinceAnchor < anchorWindow) ++sinceAnchor;
         sample = y;
     }
 
     void updateCoefficients(double mid, double contour, double low, double high) noexcept;
 
 private:
-    // New coefficients under the old state ring (Low from 0 to 1 overshoots the louder setting by up to 1.9
-    // times), so a section with signal in it hands over to one that starts from rest; one at rest, or the
-    // first design, takes the new coefficients at once.
+    // New coefficients under the old state ring in proportion to the move (Low from 0 to 1 overshoots the
+    // louder setting by up to 1.9 times), so a section with signal in it whose controls moved far within
+    // about 20 ms hands over to one that starts from rest. Smaller moves keep the state: a fresh section
+    // takes a while to reach its bass, and automation that moves a little at every block would restart it
+    // every time. A section at rest, or the first design, takes the new coefficients at once.
     void change(double mid, double contour, double low, double high) noexcept;
+    static constexpr double kFadeAbove = 0.1;  // the largest move taken under the old state
 
     // Each section's output at the level its Contour calls for, brought to the level the caller applies now.
     double fade(double x, double y, double contour) noexcept
