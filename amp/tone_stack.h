@@ -37,7 +37,7 @@ struct ToneStack {
     double b0 = 0, b1 = 0, b2 = 0, b3 = 0, a1 = 0, a2 = 0, a3 = 0;
     double s1 = 0, s2 = 0, s3 = 0;
 
-    // A change of the controls while signal runs fades in (see beginFade): the section it replaces keeps
+    // A large change of the controls while signal runs fades in (see change): the section it replaces keeps
     // playing, with its own state, for fadeLeft more samples. Controls that move meanwhile wait for the end.
     struct Outgoing {
         double b0 = 0, b1 = 0, b2 = 0, b3 = 0, a1 = 0, a2 = 0, a3 = 0;
