@@ -46,9 +46,6 @@ struct PreampControls {
 // Drive pot taper: 0.089125 at 0, 0.29855 at 0.5, 1.000025 at 1.
 constexpr double driveTaper(double d) noexcept { return 0.9841 * d * d - 0.0732 * d + 0.089125; }
 
-// Contour-dependent level after the tone stack, before each plug-in's own scale factor.
-constexpr double contourLevel(double c) noexcept { return 1.0298 * c - 0.1077 * c * c + 0.5225; }
-
 // Soft limit of the positive half towards `ceiling` (small-signal slope 0.004 * ceiling); values
 // at or below zero pass unchanged.
 inline double softLimitPositive(double s, double ceiling) noexcept

@@ -1,5 +1,6 @@
 #include "amp/tone_stack.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace amp {
@@ -53,6 +54,37 @@ void ToneStack::setup(const ToneStackDesign& prepared) noexcept
     design = prepared;
     lastMid = lastContour = lastLow = lastHigh = 10.0;
     s1 = s2 = s3 = 0.0;
+    fadeLeft = 0;
+    // c is twice the rate; a fade of about 3 ms.
+    fadeLength = std::max(1, static_cast<int>(0.0015 * design.c));
+    fadeStep = 1.0 / fadeLength;
+    anchorWindow = std::max(1, static_cast<int>(0.01 * design.c));
+    sinceAnchor = 0;
+}
+
+void ToneStack::change(double mid, double contour, double low, double high) noexcept
+{
+    const bool designed = lastMid != 10.0;
+    if (!designed || sinceAnchor >= anchorWindow) {
+        anchorMid = designed ? lastMid : mid;
+        anchorContour = designed ? lastContour : contour;
+        anchorLow = designed ? lastLow : low;
+        anchorHigh = designed ? lastHigh : high;
+        sinceAnchor = 0;
+    }
+    const double moved = std::max({std::fabs(mid - anchorMid), std::fabs(contour - anchorContour),
+                                   std::fabs(low - anchorLow), std::fabs(high - anchorHigh)});
+    if (designed && moved > kFadeAbove && (s1 != 0.0 || s2 != 0.0 || s3 != 0.0)) {
+        outgoing = Outgoing{b0, b1, b2, b3, a1, a2, a3, s1, s2, s3, contourLevel(lastContour)};
+        s1 = s2 = s3 = 0.0;
+        fadeLeft = fadeLength;
+        anchorMid = mid;
+        anchorContour = contour;
+        anchorLow = low;
+        anchorHigh = high;
+        sinceAnchor = 0;
+    }
+    updateCoefficients(mid, contour, low, high);
 }
 
 void ToneStack::setup(double C1, double C2, double C3, double R1, double R2, double R3, double R4,

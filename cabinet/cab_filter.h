@@ -18,15 +18,22 @@ struct CabFilter {
     double designFrequency = 0.0;
     double designRate = 0.0;  // 0: stale, the next update designs
 
-    void design(double f, double fs) noexcept
+    static constexpr double kQ = 0.7;
+
+    // The prewarped corner tan(w/2), always positive.
+    static double warped(double f, double fs) noexcept
     {
-        constexpr double kQ = 0.7;
         // The bilinear map is only stable below Nyquist, which corners of up to 10 kHz leave at very low
         // host rates; such a request is designed just below Nyquist instead.
         const double top = 0.49 * fs;
         const double bottom = 1e-6 * fs;
         const double used = f > bottom ? std::min(f, top) : bottom;
-        const double k = std::tan(6.28319304 * used / fs * 0.5);
+        return std::tan(6.28319304 * used / fs * 0.5);
+    }
+
+    void design(double f, double fs) noexcept
+    {
+        const double k = warped(f, fs);
         const double kk = k * k;
         inv_a0 = 1.0 / (kk + k / kQ + 1.0);
         a1 = 2.0 * (kk - 1.0);
@@ -43,6 +50,11 @@ struct CabFilter {
         designFrequency = f;
         designRate = fs;
     }
+
+    // True when f differs from the live design at this rate: a corner that moves while audio runs, which the
+    // cabinet glides to (CabFilterGlide) rather than redesigning under the old history; a stale design is
+    // simply redesigned.
+    bool movesTo(double f, double fs) const noexcept { return fs == designRate && f != designFrequency; }
 
     // Redesigns when needed; the history carries on.
     void update(double f, double fs) noexcept

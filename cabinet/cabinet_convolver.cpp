@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "cabinet/cab_filter_glide.h"
+
 namespace cabinet {
 
 CabinetConvolver::CabinetConvolver()
@@ -58,20 +60,61 @@ void CabinetConvolver::convolve(Fft& fft, const double* xf, const double* kernel
     double* res = result.data();
     fft.inverse(pr, res);
 
-    lowpass.update(lowpassHz, fs);
-    highpass.update(highpassHz, fs);
     double* ov = overlap.data();
     double* out = output.data();
-    // On copies, so that the filters' histories stay in registers through the loop.
-    CabFilter lp = lowpass, hp = highpass;
-    for (int i = 0; i < b; ++i) out[i] = hp.process(lp.process(ov[i] + res[i]));
-    lowpass = lp;
-    highpass = hp;
+    if (lowpass.movesTo(lowpassHz, fs) || highpass.movesTo(highpassHz, fs)) {
+        filterMoving(ov, res, out, b, lowpassHz, highpassHz, fs);
+    } else {
+        lowpass.update(lowpassHz, fs);
+        highpass.update(highpassHz, fs);
+        // On copies, so that the filters' histories stay in registers through the loop.
+        CabFilter lp = lowpass, hp = highpass;
+        for (int i = 0; i < b; ++i) out[i] = hp.process(lp.process(ov[i] + res[i]));
+        lowpass = lp;
+        highpass = hp;
+    }
     // Ascending, so each overlap slot is read before it is overwritten (b is at least 2, so a pair never
     // overwrites what it has still to read).
     int i = b;
     for (; i + 1 < n; i += 2) _mm_storeu_pd(ov + i - b, _mm_add_pd(_mm_loadu_pd(res + i), _mm_loadu_pd(ov + i)));
     for (; i < n; ++i) ov[i - b] = res[i] + ov[i];
+}
+
+void CabinetConvolver::filterMoving(const double* in1, const double* in2, double* out, int b, double lowpassHz,
+                                    double highpassHz, double fs) noexcept
+{
+    const bool lpGlides = lowpass.movesTo(lowpassHz, fs);
+    const bool hpMoves = highpass.movesTo(highpassHz, fs);
+    // A high-pass dropping far in one block would leave its low-pass state holding signal the old corner
+    // took out, which then leaks out at the new one as a thump. It fades in instead, from rest: the old
+    // filter plays on while the new one rises, and a mix of two fixed filters stays within the louder.
+    const bool hpFades = hpMoves && highpassHz < kFadeBelow * highpass.designFrequency;
+    const bool hpGlides = hpMoves && !hpFades;
+    CabFilterGlide lpGlide, hpGlide;
+    CabFilter lp = lowpass, hp = highpass, hpNew = highpass;
+    if (lpGlides) lpGlide.begin(lp, lowpassHz, fs, b);
+    else lp.update(lowpassHz, fs);
+    if (hpGlides) hpGlide.begin(hp, highpassHz, fs, b);
+    else if (!hpMoves) hp.update(highpassHz, fs);
+    if (hpFades) {
+        hpNew.reset();
+        hpNew.design(highpassHz, fs);
+    }
+    const double step = 1.0 / b;
+    for (int i = 0; i < b; ++i) {
+        const double x = in1[i] + in2[i];
+        const double u = lpGlides ? lpGlide.process(x) : lp.process(x);
+        double y = hpGlides ? hpGlide.process(u) : hp.process(u);
+        if (hpFades) {
+            const double w = (i + 1) * step;
+            y = (1.0 - w) * y + w * hpNew.process(u);
+        }
+        out[i] = y;
+    }
+    if (lpGlides) lpGlide.end(lp, lowpassHz, fs);
+    if (hpGlides) hpGlide.end(hp, highpassHz, fs);
+    lowpass = lp;
+    highpass = hpFades ? hpNew : hp;
 }
 
 void CabinetConvolver::silence(int b) noexcept

@@ -29,12 +29,20 @@ public:
 
     // One block: product = xf x kernel / N, inverse, output[0..b) = overlap + result through the low-pass
     // and high-pass, new overlap from result[b..n). Fft::kSize must equal the buffers' length.
+    // A filter whose corner moved glides there over this block (a high-pass dropping more than an octave
+    // fades to its new design instead).
     template <class Fft>
     void convolve(Fft& fft, const double* xf, const double* kernel, int b, double lowpassHz, double highpassHz,
                   double fs) noexcept;
 
     // The block of a cabinet that does not run: zeros out and no tail carried.
     void silence(int b) noexcept;
+
+private:
+    static constexpr double kFadeBelow = 0.5;  // a high-pass corner dropping below this share fades, not glides
+    // The filters over one block while a corner moves (see convolve).
+    void filterMoving(const double* in1, const double* in2, double* out, int b, double lowpassHz, double highpassHz,
+                      double fs) noexcept;
 };
 
 extern template void CabinetConvolver::convolve(RealFft2048&, const double*, const double*, int, double, double,
