@@ -14,6 +14,7 @@ namespace vsthost {
 int runEdit(const Options& options) {
     HostContext host;
     auto plugin = loadForEditor(options, host);
+    bool serverLost = false;
     {
         EditorWindow window(*plugin, plugin->effectName() + " - vsthost");
         if (!options.quiet) {
@@ -28,9 +29,15 @@ int runEdit(const Options& options) {
             next = std::max(next + std::chrono::milliseconds(33), std::chrono::steady_clock::now());
             std::this_thread::sleep_until(next);
         }
+        serverLost = window.serverLost();
     }
     plugin->suspend();
     if (!options.savePath.empty()) fx::save(*plugin, options.savePath);
+    if (serverLost) {
+        std::fprintf(stderr, "vsthost: the X server went away%s%s\n",
+                     options.savePath.empty() ? "" : "; the preset was saved to ", options.savePath.c_str());
+        return 1;
+    }
     if (!options.quiet)
         std::fprintf(results(), "%zu parameter changes made in the editor%s%s\n", host.automationCount(),
                      options.savePath.empty() ? "" : "; saved ", options.savePath.c_str());

@@ -25,6 +25,12 @@ uint32_t channel(unsigned long pixel, unsigned long mask) {
     return static_cast<uint32_t>(((pixel & mask) >> shift) * 255 / max);
 }
 
+// vsthost is the host: a server that goes away ends the editing, not the process, so that the preset is still
+// saved. Returning lets Xlib go on to the connection's exit handler below.
+int keepGoingOnIOError(Display*) { return 0; }
+
+void markLost(Display*, void* lost) { *static_cast<bool*>(lost) = true; }
+
 }  // namespace
 
 bool displayAvailable() {
@@ -40,6 +46,8 @@ EditorWindow::EditorWindow(Plugin& plugin, const std::string& title) : plugin_(p
     if (!display_)
         throw HostError("cannot open the X display" + std::string(std::getenv("DISPLAY") ? "" : " (DISPLAY is not set)") +
                         "; run vsthost on a desktop or under xvfb-run");
+    XSetIOErrorHandler(keepGoingOnIOError);
+    XSetIOErrorExitHandler(display_, markLost, &serverLost_);
     // Hosts ask for the size before opening; a plug-in that only knows it afterwards gets a resize.
     vst::ERect* rect = nullptr;
     plugin.dispatch(vst::effEditGetRect, 0, 0, &rect);
@@ -85,18 +93,25 @@ EditorWindow::EditorWindow(Plugin& plugin, const std::string& title) : plugin_(p
 
 EditorWindow::~EditorWindow() {
     if (editorOpen_) plugin_.dispatch(vst::effEditClose);
-    if (!closedByUser_) XDestroyWindow(display_, window_);
-    XCloseDisplay(display_);
+    if (!closedByUser_ && !serverLost_) XDestroyWindow(display_, window_);
+    XCloseDisplay(display_);  // on a lost connection this only frees memory
 }
 
 bool EditorWindow::idle() {
+    if (serverLost_) return false;
     plugin_.dispatch(vst::effEditIdle);
-    while (XPending(display_) > 0) {
+    while (!serverLost_ && XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
         if (event.type == ClientMessage && static_cast<unsigned long>(event.xclient.data.l[0]) == deleteAtom_)
             closedByUser_ = true;
         if (event.type == DestroyNotify && event.xdestroywindow.window == window_) closedByUser_ = true;
+    }
+    if (serverLost_) {
+        // The plug-in's editor lost its server too; it is told to close and the window is gone with the server.
+        if (editorOpen_) plugin_.dispatch(vst::effEditClose);
+        editorOpen_ = false;
+        return false;
     }
     if (closedByUser_ && editorOpen_) {
         // Close the editor while its parent still exists.
@@ -109,6 +124,7 @@ bool EditorWindow::idle() {
 }
 
 std::vector<uint32_t> EditorWindow::pixels() {
+    if (serverLost_) throw HostError("the X server went away");
     if (closedByUser_ || width_ <= 0 || height_ <= 0) throw HostError("the editor window is closed");
     XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_),
                               AllPlanes, ZPixmap);

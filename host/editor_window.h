@@ -26,8 +26,10 @@ public:
     EditorWindow(const EditorWindow&) = delete;
     EditorWindow& operator=(const EditorWindow&) = delete;
 
-    // One effEditIdle, then the window's own events. False once the user has closed the window.
+    // One effEditIdle, then the window's own events. False once the user has closed the window or the X
+    // server has gone away.
     bool idle();
+    bool serverLost() const { return serverLost_; }
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     // The window's pixels, the editor's among them, as 0x00RRGGBB values row by row.
@@ -44,6 +46,7 @@ private:
     int32_t height_ = 0;
     bool editorOpen_ = false;
     bool closedByUser_ = false;
+    bool serverLost_ = false;
 };
 
 // Loads the plug-in for snapshot or edit and puts it into the state the options ask for, at their rate

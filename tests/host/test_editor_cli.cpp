@@ -13,6 +13,7 @@
 #include "host/plugin.h"
 #include "host/presets.h"
 #include "run_vsthost.h"
+#include "support/private_xvfb.h"
 
 extern char** environ;
 
@@ -148,6 +149,32 @@ TEST(EditorCli, EditShapesASoundByHandAndSavesItWhenTheWindowCloses) {
     auto plugin = vsthost::Plugin::load(FULLSTACK_PATH, host);
     vsthost::fx::load(*plugin, preset);
     EXPECT_NEAR(plugin->parameter(5), 0.75f, 1e-4f) << "the dragged Drive1 is in the saved preset";
+    EXPECT_FLOAT_EQ(plugin->parameter(2), 1.0f);
+}
+
+TEST(EditorCli, EditSavesThePresetWhenTheXServerGoesAway) {
+    testing_support::PrivateXvfb server;
+    ASSERT_TRUE(server.running());
+    TempDir dir;
+    const std::string preset = dir / "kept.fxp";
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", server.name().c_str(), 1);
+    std::thread killer([&] {
+        Display* x = XOpenDisplay(server.name().c_str());
+        for (int i = 0; x && i < 500 && !findWindow(x, "Tavik_FullStack_v1_04 - vsthost"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (x) XCloseDisplay(x);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server.stop();
+    });
+    const RunResult r = runVsthost({"edit", FULLSTACK_PATH, "--set", "2=1", "--save", preset}, dir, 20);
+    killer.join();
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("vsthost: the X server went away; the preset was saved to " + preset), std::string::npos) << r.err;
+    vsthost::HostContext host;
+    auto plugin = vsthost::Plugin::load(FULLSTACK_PATH, host);
+    vsthost::fx::load(*plugin, preset);
     EXPECT_FLOAT_EQ(plugin->parameter(2), 1.0f);
 }
 
