@@ -98,13 +98,6 @@ std::string textCall(Probe& probe, Plugin& plugin, int32_t op, int32_t index, in
     return std::string(text, length);
 }
 
-// A parameter's name in quotes, as the plug-in gives it, for reports.
-std::string quotedName(Plugin& plugin, int32_t index) {
-    std::string name = plugin.paramName(index);
-    if (name.size() > 32) name.resize(vst::utf8Cut(name.data(), name.size(), 32));
-    return "\"" + name + "\"";
-}
-
 // ---- the checks ----
 
 void checkLoad(Probe& probe) {
@@ -321,7 +314,7 @@ void checkParameterTexts(Probe& probe) {
     int32_t longNames = 0;
     for (int32_t index = 0; index < n; ++index) {
         const float initial = plugin->parameter(index);
-        const std::string named = std::to_string(index) + " " + quotedName(*plugin, index);
+        const std::string named = parameterLabel(*plugin, index);
         for (float v : values) {
             const std::string call = "setParameter(" + named + ", " + number(v) + ")";
             probe.step(call + " and its texts");
@@ -366,7 +359,7 @@ void checkParameterSweep(Probe& probe) {
     for (int i = 0; i < probe.level(); ++i) values.push_back(probe.random().unit());
     for (int32_t index = 0; index < n; ++index) {
         const float initial = plugin->parameter(index);
-        const std::string named = std::to_string(index) + " " + quotedName(*plugin, index);
+        const std::string named = parameterLabel(*plugin, index);
         for (float v : values) {
             const std::string call = "setParameter(" + named + ", " + number(v) + ")";
             probe.step(call);

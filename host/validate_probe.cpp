@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include "vst/utf8_cut.h"
+
 namespace vsthost::validation {
 namespace {
 
@@ -91,6 +93,13 @@ std::string channelName(int32_t channel, int32_t channels) {
     const std::string name = "channel " + std::to_string(channel);
     if (channels == 2) return name + (channel == 0 ? " (left)" : " (right)");
     return channels == 1 ? name + " (mono)" : name;
+}
+
+std::string parameterLabel(Plugin& plugin, int32_t index) {
+    std::string name = plugin.paramName(index);
+    if (name.empty()) return std::to_string(index);
+    if (name.size() > 32) name.resize(vst::utf8Cut(name.data(), name.size(), 32));
+    return std::to_string(index) + " \"" + name + "\"";
 }
 
 double testSignal(int64_t frame, double rate) {

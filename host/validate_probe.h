@@ -91,6 +91,9 @@ std::string plural(long n, const std::string& noun);
 // "channel 0 (left)" for a stereo plug-in's first output, "channel 2" where there are more or fewer.
 std::string channelName(int32_t channel, int32_t channels);
 
+// A parameter for reports: its index and its name in quotes, as the plug-in gives it ("3" when it has none).
+std::string parameterLabel(Plugin& plugin, int32_t index);
+
 // A few decaying chords and a high partial: a signal every audio plug-in has something to do with.
 double testSignal(int64_t frame, double rate);
 

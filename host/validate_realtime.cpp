@@ -80,7 +80,7 @@ void checkRealtime(Probe& probe) {
     for (int32_t index = 0; index < params; ++index) {
         const auto i = static_cast<std::size_t>(index);
         if (!setting[i].empty())
-            probe.fail("setParameter(" + std::to_string(index) + "): " + setting[i].describe() + " in " +
+            probe.fail("setParameter(" + parameterLabel(*plugin, index) + "): " + setting[i].describe() + " in " +
                        std::to_string(calls[i]) + " calls");
         if (triggerCalls[i] > 0) {
             triggerNote += (triggerNote.empty() ? "" : ", ") + std::to_string(index);

@@ -82,7 +82,7 @@ struct Target {
 bool resend(Twins& twins, Target& target) {
     Plugin& a = *twins.a.plugin;
     Plugin& b = *twins.b.plugin;
-    const std::string index = std::to_string(target.index);
+    const std::string index = parameterLabel(a, target.index);
     switch (target.call) {
     case Call::Parameter: {
         const float value = a.parameter(target.index);

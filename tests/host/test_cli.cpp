@@ -207,14 +207,14 @@ TEST_F(Cli, ValidatePassesASoundPluginAndReportsEachFault) {
         "FAIL parameter-sweep  crashed with SIGABRT while setParameter(0 \"Gain\", -1)",  // names the parameter
         "FAIL blocks           wrote past the end of output channel 1 (right), 2 times, first in a 7-frame block at 44100 Hz",
         "PASS lifecycle",  // the run goes on after a crash
-        "FAIL resend           setParameter(0) re-sent with its current value 1 changed the output",
+        "FAIL resend           setParameter(0 \"Gain\") re-sent with its current value 1 changed the output",
         "FAIL resend           effSetSampleRate(44100), the current rate, changed the output",
         "beyond +-32",  // threads: the block after a rate change is 100 times too loud
         "FAIL silence-cpu      as loaded: silence on every input costs",
     };
     if (VSTHOST_COUNTS) {
         expected.push_back("FAIL realtime         processReplacing: 4000 lock calls (first pthread_mutex_lock) in 2000 blocks");
-        expected.push_back("FAIL realtime         setParameter(0): ");
+        expected.push_back("FAIL realtime         setParameter(0 \"Gain\"): ");
         expected.push_back(" allocations (first malloc)");
     }
     for (const std::string& line : expected) EXPECT_NE(bad.out.find(line), std::string::npos) << line << " in " << bad.out;
