@@ -69,6 +69,8 @@ struct CabFilterGlide {
         const double b = (p2 * e1 - e2 * p1) / det;
         ic1 += a * pa + b * qa;
         ic2 += a * pb + b * qb;
+        // A corner at the edge of the design range could leave the system singular: then start from rest.
+        if (!std::isfinite(ic1) || !std::isfinite(ic2)) ic1 = ic2 = 0.0;
     }
 
     double process(double x) noexcept
