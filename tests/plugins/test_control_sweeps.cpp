@@ -116,4 +116,20 @@ TEST(ControlSweeps, ToneStackMovedAtAnySpeedStaysWithinItsStaticPeaks)
     expectWithinStaticPeaks(Kind::PreAmp, boosted, kContour, 0, "Contour");
 }
 
+TEST(ControlSweeps, ContourTurnedOffZeroWithMidAtZeroStaysWithinItsStaticPeaks)
+{
+    // With Mid and Contour at 0 the tone stack's third pole sits at -1, and the slightest turn of Contour
+    // moves it far: a small move by the rules for any other control.
+    using namespace tavik_preamp;
+    for (float quality : {0.0f, 1.0f}) {
+        const Settings scooped = {{kQuality, quality}, {kInput, 1.0f}, {kLow, 1.0f}, {kMid, 0.0f}, {kHigh, 1.0f}};
+        const auto at = [&](const std::function<float(int)>& value) {
+            return peak(Kind::PreAmp, scooped, kContour, 0, value);
+        };
+        const double loudest = std::max(at([](int) { return 0.0f; }), at([](int) { return 0.05f; }));
+        EXPECT_LT(at([](int b) { return (b / 4) % 2 ? 0.05f : 0.0f; }), 1.5 * loudest)
+            << "LowQ/HighQ " << quality << "; static peak " << loudest;
+    }
+}
+
 }  // namespace
