@@ -132,4 +132,16 @@ TEST(ControlSweeps, ContourTurnedOffZeroWithMidAtZeroStaysWithinItsStaticPeaks)
     }
 }
 
+TEST(ControlSweeps, ChannelSwitchesStayWithinTheirStaticPeaks)
+{
+    // Clean driven hard but turned down, the other channel at full Volume: every switch recalls the other
+    // Volume while the sound of the channel left is still on its way out, and the channel taken up again
+    // resumes where it was cut off.
+    using namespace tavik_preamp;
+    const Settings crunch = {{kInput, 1.0f}, {kVolume, 0.3f}, {kCleanCrunch, 1.0f}, {kVolume, 1.0f}, {kDrive1, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, crunch, kCleanCrunch, 0, "Clean/Crunch");
+    const Settings overdrive = {{kInput, 1.0f}, {kVolume, 0.3f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, overdrive, kChannel, 0, "Channel");
+}
+
 }  // namespace
