@@ -1,5 +1,7 @@
 #include "amp/amp_path.h"
 
+#include <initializer_list>
+
 namespace amp {
 
 void AmpPath::setupStages(double rate) noexcept
@@ -11,6 +13,26 @@ void AmpPath::setupStages(double rate) noexcept
     stageCleanB.setup(outputStageConfig, rate);
     stageCrunchB.setup(outputStageConfig, rate);
     stageCh2B.setup(outputStageConfig, rate);
+}
+
+void AmpPath::restSection(const AmpSwitches& switches) noexcept
+{
+    const auto clear = [](std::initializer_list<Biquad*> filters) noexcept {
+        for (Biquad* b : filters) b->x1 = b->x2 = b->y1 = b->y2 = 0.0;
+    };
+    if (switches.channel != 0) {
+        stageCh2A.setup(channel2StageConfig, oversampledRate);
+        stageCh2B.setup(outputStageConfig, oversampledRate);
+        clear({&shelfCh2Pre, &lpCh2Pre, &lpCh2Post, &peakCh2Bright});
+    } else if (switches.crunch != 0) {
+        stageCrunchA.setup(channel1StageConfig, oversampledRate);
+        stageCrunchB.setup(outputStageConfig, oversampledRate);
+        clear({&shelfCrunchBright, &shelfCrunch, &lpCrunch});
+    } else {
+        stageCleanA.setup(channel1StageConfig, oversampledRate);
+        stageCleanB.setup(outputStageConfig, oversampledRate);
+        clear({&shelfCleanBright, &shelfClean, &lpClean});
+    }
 }
 
 void AmpPath::adopt(const AmpDesign& d) noexcept

@@ -35,6 +35,9 @@ struct AmpSwitches {
     int bright = 0;
 };
 
+// Which channel section the switches pick: 0 clean, 1 crunch, 2 channel 2.
+constexpr int sectionOf(const AmpSwitches& s) noexcept { return s.channel != 0 ? 2 : s.crunch != 0 ? 1 : 0; }
+
 // Control values the preamp section reads: levels as given (0..1), drive gains already tapered.
 struct PreampControls {
     double input = 0;
@@ -82,6 +85,10 @@ struct AmpPath {
 
     // Puts all seven stages at their resting points for `rate`.
     void setupStages(double rate) noexcept;
+
+    // Puts the two stages of the channel section these switches pick at their resting points, and clears its
+    // filters' histories.
+    void restSection(const AmpSwitches& switches) noexcept;
 
     // Takes a prepared design: stage rates, tone stack and biquads redesigned (their histories
     // cleared), oversampler coefficients reloaded (their states kept).

@@ -74,8 +74,11 @@ void ToneStack::change(double mid, double contour, double low, double high) noex
     }
     const double moved = std::max({std::fabs(mid - anchorMid), std::fabs(contour - anchorContour),
                                    std::fabs(low - anchorLow), std::fabs(high - anchorHigh)});
-    if (designed && moved > kFadeAbove && (s1 != 0.0 || s2 != 0.0 || s3 != 0.0)) {
-        outgoing = Outgoing{b0, b1, b2, b3, a1, a2, a3, s1, s2, s3, contourLevel(lastContour)};
+    const Outgoing old{b0, b1, b2, b3, a1, a2, a3, s1, s2, s3, contourLevel(lastContour)};
+    updateCoefficients(mid, contour, low, high);
+    const double polesMoved = std::max({std::fabs(a1 - old.a1), std::fabs(a2 - old.a2), std::fabs(a3 - old.a3)});
+    if (designed && (moved > kFadeAbove || polesMoved > kFadePolesAbove) && (s1 != 0.0 || s2 != 0.0 || s3 != 0.0)) {
+        outgoing = old;
         s1 = s2 = s3 = 0.0;
         fadeLeft = fadeLength;
         anchorMid = mid;
@@ -84,7 +87,6 @@ void ToneStack::change(double mid, double contour, double low, double high) noex
         anchorHigh = high;
         sinceAnchor = 0;
     }
-    updateCoefficients(mid, contour, low, high);
 }
 
 void ToneStack::setup(double C1, double C2, double C3, double R1, double R2, double R3, double R4,

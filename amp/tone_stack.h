@@ -81,9 +81,13 @@ private:
     // louder setting by up to 1.9 times), so a section with signal in it whose controls moved far within
     // about 20 ms hands over to one that starts from rest. Smaller moves keep the state: a fresh section
     // takes a while to reach its bass, and automation that moves a little at every block would restart it
-    // every time. A section at rest, or the first design, takes the new coefficients at once.
+    // every time. Near Contour 0 with Mid at 0 the third pole leaves -1 so fast that a hair of Contour moves the
+    // denominator as far as a large move does elsewhere (0.001 there moves it by up to 2.3, a move of 0.1
+    // anywhere else by under 0.1), so a change that moves a denominator coefficient far fades as well. A section
+    // at rest, or the first design, takes the new coefficients at once.
     void change(double mid, double contour, double low, double high) noexcept;
-    static constexpr double kFadeAbove = 0.1;  // the largest move taken under the old state
+    static constexpr double kFadeAbove = 0.1;       // the largest move taken under the old state
+    static constexpr double kFadePolesAbove = 1.0;  // the largest change of a1, a2 or a3 taken under it
 
     // Each section's output at the level its Contour calls for, brought to the level the caller applies now.
     double fade(double x, double y, double contour) noexcept

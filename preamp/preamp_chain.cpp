@@ -54,8 +54,9 @@ bool sameSwitches(const amp::AmpSwitches& a, const amp::AmpSwitches& b) noexcept
 
 }  // namespace
 
-void PreampChain::runPath(amp::AmpPath& path, const float* x, const amp::AmpSwitches* switches, const bool* active,
-                          int n, const amp::PreampControls& controls, double contourGain, float* y) noexcept
+void PreampChain::runPath(amp::AmpPath& path, int& lastSection, const float* x, const amp::AmpSwitches* switches,
+                          const bool* active, int n, const amp::PreampControls& controls, double contourGain,
+                          float* y) noexcept
 {
     // Runs of equal switches (and, for the right path, of stereo mode), so that a change takes effect at
     // the very sample it is read for; samples the path is not active for leave it untouched.
@@ -64,6 +65,11 @@ void PreampChain::runPath(amp::AmpPath& path, const float* x, const amp::AmpSwit
         while (end < n && active[end] == active[start] && sameSwitches(switches[end], switches[start])) ++end;
         if (active[start]) {
             const int count = end - start;
+            // A section left alone has no signal in it: one taken up again starts from rest, not from the
+            // middle of the swing it was cut off in.
+            const int section = amp::sectionOf(switches[start]);
+            if (lastSection >= 0 && section != lastSection) path.restSection(switches[start]);
+            lastSection = section;
             path.upsample(x + start, count);
             path.runChain(path.oversampled(), count * path.factor, amp::preampOnlyVoicing, switches[start], controls,
                           [contourGain](double s) noexcept { return s * contourGain; });
@@ -96,10 +102,22 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
             frame[k] = {{live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
                          live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)},
                         live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr,
-                        live.value(kVolume)};
+                        delayedVolume(live.value(kVolume))};
         render(inputs[0] + start, inR ? inR + start : nullptr, frame, count, frames - 1 - start, controls,
                outputs[0] + start, outputs[1] + start);
     }
+}
+
+float PreampChain::delayedVolume(float volume) noexcept
+{
+    if (!volumeLineFilled_) {
+        std::fill(volumeLine_, volumeLine_ + kVolumeLine, volume);
+        volumeLineFilled_ = true;
+    }
+    volumeLine_[volumeAt_] = volume;
+    const float out = volumeLine_[(volumeAt_ + kVolumeLine - kVolumeDelay) % kVolumeLine];
+    volumeAt_ = (volumeAt_ + 1) % kVolumeLine;
+    return out;
 }
 
 void PreampChain::render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
@@ -132,8 +150,8 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
             xL[k] = static_cast<float>(inLeft + guard);
             xR[k] = static_cast<float>(inRight + guard);
         }
-        runPath(pathLeft_, xL, switches, left, count, controls, contourGain, yL);
-        runPath(pathRight_, xR, switches, stereo, count, controls, contourGain, yR);
+        runPath(pathLeft_, lastSectionLeft_, xL, switches, left, count, controls, contourGain, yL);
+        runPath(pathRight_, lastSectionRight_, xR, switches, stereo, count, controls, contourGain, yR);
         for (int k = 0; k < count; ++k) {
             const int i = start + k;
             outL[i] = amp::limitOutput(frame[i].volume * yL[k]);

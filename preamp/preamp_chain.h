@@ -79,12 +79,27 @@ public:
 
 private:
     // One path over n samples x (each with its switches), for the samples where `active` is set; y gets its
-    // outputs there.
-    static void runPath(amp::AmpPath& path, const float* x, const amp::AmpSwitches* switches, const bool* active,
-                        int n, const amp::PreampControls& controls, double contourGain, float* y) noexcept;
+    // outputs there. lastSection is the channel section the path last ran (-1 before it first ran); one taken
+    // up again starts from rest.
+    static void runPath(amp::AmpPath& path, int& lastSection, const float* x, const amp::AmpSwitches* switches,
+                        const bool* active, int n, const amp::PreampControls& controls, double contourGain,
+                        float* y) noexcept;
+
+    // Volume as it stood when the samples now leaving the oversampling filters went in, about as many host
+    // samples ago as the filters delay: a channel recall changes Volume together with the section, and the old
+    // section's last samples on their way out would otherwise leave at the new channel's level.
+    float delayedVolume(float volume) noexcept;
 
     amp::AmpPath pathLeft_;
     amp::AmpPath pathRight_;
+    int lastSectionLeft_ = -1, lastSectionRight_ = -1;
+
+    // Host samples from a section's input to where most of its sound leaves the decimators, at every factor.
+    static constexpr int kVolumeDelay = 3;
+    static constexpr int kVolumeLine = 4;
+    float volumeLine_[kVolumeLine] = {};
+    int volumeAt_ = 0;
+    bool volumeLineFilled_ = false;  // false until the first block fills it with the Volume in force
 
     amp::TripleBuffer<PreampDesign> designs_;
     // Host rate of the last set-up; 0 so that the first set-up puts the stages at rest.

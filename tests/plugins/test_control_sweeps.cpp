@@ -116,4 +116,32 @@ TEST(ControlSweeps, ToneStackMovedAtAnySpeedStaysWithinItsStaticPeaks)
     expectWithinStaticPeaks(Kind::PreAmp, boosted, kContour, 0, "Contour");
 }
 
+TEST(ControlSweeps, ContourTurnedOffZeroWithMidAtZeroStaysWithinItsStaticPeaks)
+{
+    // With Mid and Contour at 0 the tone stack's third pole sits at -1, and the slightest turn of Contour
+    // moves it far: a small move by the rules for any other control.
+    using namespace tavik_preamp;
+    for (float quality : {0.0f, 1.0f}) {
+        const Settings scooped = {{kQuality, quality}, {kInput, 1.0f}, {kLow, 1.0f}, {kMid, 0.0f}, {kHigh, 1.0f}};
+        const auto at = [&](const std::function<float(int)>& value) {
+            return peak(Kind::PreAmp, scooped, kContour, 0, value);
+        };
+        const double loudest = std::max(at([](int) { return 0.0f; }), at([](int) { return 0.05f; }));
+        EXPECT_LT(at([](int b) { return (b / 4) % 2 ? 0.05f : 0.0f; }), 1.5 * loudest)
+            << "LowQ/HighQ " << quality << "; static peak " << loudest;
+    }
+}
+
+TEST(ControlSweeps, ChannelSwitchesStayWithinTheirStaticPeaks)
+{
+    // Clean driven hard but turned down, the other channel at full Volume: every switch recalls the other
+    // Volume while the sound of the channel left is still on its way out, and the channel taken up again
+    // resumes where it was cut off.
+    using namespace tavik_preamp;
+    const Settings crunch = {{kInput, 1.0f}, {kVolume, 0.3f}, {kCleanCrunch, 1.0f}, {kVolume, 1.0f}, {kDrive1, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, crunch, kCleanCrunch, 0, "Clean/Crunch");
+    const Settings overdrive = {{kInput, 1.0f}, {kVolume, 0.3f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, overdrive, kChannel, 0, "Channel");
+}
+
 }  // namespace

@@ -16,9 +16,17 @@ using namespace tavik_preamp;
 namespace {
 
 // The chain as it ran per sample: left path, then (in stereo) the right one, each sample through the whole
-// cascade before the next.
+// cascade before the next; a channel section taken up again starts from rest.
 struct PerSampleChain {
     amp::AmpPath left, right;
+    int sectionLeft = -1, sectionRight = -1;
+
+    static void takeUp(amp::AmpPath& path, int& last, const amp::AmpSwitches& switches)
+    {
+        const int section = amp::sectionOf(switches);
+        if (last >= 0 && section != last) path.restSection(switches);
+        last = section;
+    }
 
     void render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
                 const amp::PreampControls& controls, float* outL, float* outR)
@@ -28,6 +36,7 @@ struct PerSampleChain {
             const float xL = std::isfinite(inL[i]) ? inL[i] : 0.0f;
             const float xR = frame[i].stereo && std::isfinite(inR[i]) ? inR[i] : 0.0f;
             const double guard = 1e-9 * std::sin(static_cast<double>(countdown - i) * 6283.19304 * left.T);
+            takeUp(left, sectionLeft, frame[i].switches);
             const float yL = amp::reference::preampSample(left, controls, contourGain, static_cast<float>(xL + guard),
                                                           frame[i].switches);
             outL[i] = amp::limitOutput(frame[i].volume * yL);
@@ -35,6 +44,7 @@ struct PerSampleChain {
                 outR[i] = outL[i];
                 continue;
             }
+            takeUp(right, sectionRight, frame[i].switches);
             const float yR = amp::reference::preampSample(right, controls, contourGain, static_cast<float>(xR + guard),
                                                           frame[i].switches);
             outR[i] = amp::limitOutput(frame[i].volume * yR);
