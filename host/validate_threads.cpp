@@ -316,8 +316,8 @@ Snapshot snapshot(Probe& probe, Plugin& plugin) {
 
 // The loudest the plug-in gets on the test signal by itself, one thread only: in the settings it loads
 // with, with every parameter at 0 and at 1, in random settings like those the second thread makes, and
-// then from the loudest of those, each parameter moved to whichever end is louder (levels and pans are
-// loudest together at their ends, a combination random settings rarely hit).
+// then, climbing from the first three and the loudest random one, each parameter moved to whichever end is
+// louder (levels and pans are loudest together at their ends, a combination random settings rarely hit).
 float ownPeak(Probe& probe) {
     HostContext host;
     auto plugin = probe.load(host);
@@ -325,36 +325,52 @@ float ownPeak(Probe& probe) {
     AudioThread audio(*plugin, std::numeric_limits<float>::infinity());
     Random sizes(0x5eed0004u);
     audio.process(kBlock, true, sizes);  // the first block after resume is start-up, not a setting
-    const auto frames = static_cast<int64_t>(0.1 * kRate);
-    // The peak of one setting, or -1 when it gives non-finite output.
+    const int32_t params = plugin->numParams();
+    using Setting = std::vector<float>;
+    auto apply = [&](const Setting& setting) {
+        for (int32_t i = 0; i < params; ++i) plugin->setParameter(i, setting[static_cast<std::size_t>(i)]);
+    };
+    // Read back rather than remembered: a switch may recall other parameters (a channel its own knobs).
+    auto current = [&] {
+        Setting setting(static_cast<std::size_t>(params));
+        for (int32_t i = 0; i < params; ++i) setting[static_cast<std::size_t>(i)] = plugin->parameter(i);
+        return setting;
+    };
+    // The peak of the setting the plug-in is in, or -1 when it gives non-finite output.
     auto measure = [&] {
         audio.forget();
-        audio.process(frames, true, sizes);
+        audio.process(static_cast<int64_t>(0.1 * kRate), true, sizes);
         return audio.nonFinite() == 0 ? audio.peak() : -1.0f;
     };
-    const int32_t params = plugin->numParams();
-    std::vector<float> setting(static_cast<std::size_t>(params)), loudest;
-    for (int32_t i = 0; i < params; ++i) setting[static_cast<std::size_t>(i)] = plugin->parameter(i);
-    float peak = measure();
-    loudest = setting;
+    std::vector<std::pair<float, Setting>> starts;
+    starts.emplace_back(measure(), current());
+    float loudestRandom = -1.0f;
+    Setting random;
     for (int s = 0; s < kCalibrationSettings + 2; ++s) {
+        Setting setting(static_cast<std::size_t>(params));
         for (float& v : setting) v = s == 0 ? 0.0f : s == 1 ? 1.0f : probe.random().unit();
-        for (int32_t i = 0; i < params; ++i) plugin->setParameter(i, setting[static_cast<std::size_t>(i)]);
-        if (const float p = measure(); p > peak) {
-            peak = p;
-            loudest = setting;
+        apply(setting);
+        const float p = measure();
+        if (s < 2) starts.emplace_back(p, current());
+        else if (p > loudestRandom) {
+            loudestRandom = p;
+            random = current();
         }
     }
-    for (int32_t i = 0; i < params; ++i) plugin->setParameter(i, loudest[static_cast<std::size_t>(i)]);
-    for (int32_t i = 0; i < std::min(params, kClimbedParameters); ++i) {
-        for (const float end : {0.0f, 1.0f}) {
-            plugin->setParameter(i, end);
-            if (const float p = measure(); p > peak) {
-                peak = p;
-                loudest[static_cast<std::size_t>(i)] = end;
-            }
-        }
-        plugin->setParameter(i, loudest[static_cast<std::size_t>(i)]);
+    if (!random.empty()) starts.emplace_back(loudestRandom, random);
+    float peak = -1.0f;
+    for (auto& [best, setting] : starts) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (int32_t i = 0; i < std::min(params, kClimbedParameters); ++i)
+                for (const float end : {0.0f, 1.0f}) {
+                    apply(setting);
+                    plugin->setParameter(i, end);
+                    if (const float p = measure(); p > best) {
+                        best = p;
+                        setting = current();
+                    }
+                }
+        peak = std::max(peak, best);
     }
     return std::max(peak, 0.0f);
 }
