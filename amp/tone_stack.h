@@ -76,6 +76,18 @@ struct ToneStack {
 
     void updateCoefficients(double mid, double contour, double low, double high) noexcept;
 
+    // Scales what the stack still holds (its ringing, and a fading section's) by r: a linear filter's tail
+    // then leaves at r times the level it would have had.
+    void scaleState(double r) noexcept
+    {
+        s1 *= r;
+        s2 *= r;
+        s3 *= r;
+        outgoing.s1 *= r;
+        outgoing.s2 *= r;
+        outgoing.s3 *= r;
+    }
+
 private:
     // New coefficients under the old state ring in proportion to the move (Low from 0 to 1 overshoots the
     // louder setting by up to 1.9 times), so a section with signal in it whose controls moved far within

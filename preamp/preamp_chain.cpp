@@ -54,7 +54,7 @@ bool sameSwitches(const amp::AmpSwitches& a, const amp::AmpSwitches& b) noexcept
 
 }  // namespace
 
-void PreampChain::runPath(amp::AmpPath& path, int& lastSection, const float* x, const amp::AmpSwitches* switches,
+void PreampChain::runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes, const float* x, const amp::AmpSwitches* switches,
                           const bool* active, int n, const amp::PreampControls& controls, double contourGain,
                           float* y) noexcept
 {
@@ -68,8 +68,14 @@ void PreampChain::runPath(amp::AmpPath& path, int& lastSection, const float* x, 
             // A section left alone has no signal in it: one taken up again starts from rest, not from the
             // middle of the swing it was cut off in.
             const int section = amp::sectionOf(switches[start]);
-            if (lastSection >= 0 && section != lastSection) path.restSection(switches[start]);
+            if (lastSection >= 0 && section != lastSection) {
+                path.restSection(switches[start]);
+                // The channel left still rings in the tone stack; a louder Volume recalled with the new one
+                // would raise its tail above anything it played.
+                if (volumes[start] > lastVolume) path.toneStack.scaleState(lastVolume / volumes[start]);
+            }
             lastSection = section;
+            lastVolume = volumes[end - 1];
             path.upsample(x + start, count);
             path.runChain(path.oversampled(), count * path.factor, amp::preampOnlyVoicing, switches[start], controls,
                           [contourGain](double s) noexcept { return s * contourGain; });
@@ -102,7 +108,8 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
             frame[k] = {{live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
                          live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)},
                         live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr,
-                        delayedVolume(live.value(kVolume))};
+                        0.0f, live.value(kVolume)};
+        for (int32_t k = 0; k < count; ++k) frame[k].volume = delayedVolume(frame[k].newVolume);
         render(inputs[0] + start, inR ? inR + start : nullptr, frame, count, frames - 1 - start, controls,
                outputs[0] + start, outputs[1] + start);
     }
@@ -129,7 +136,7 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
     amp::AmpSwitches switches[kRun];
     bool stereo[kRun];
     bool left[kRun];
-    float xL[kRun], xR[kRun], yL[kRun], yR[kRun];
+    float xL[kRun], xR[kRun], yL[kRun], yR[kRun], volumes[kRun];
     for (int start = 0; start < n; start += kRun) {
         const int count = std::min(kRun, n - start);
         for (int k = 0; k < count; ++k) {
@@ -137,6 +144,7 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
             switches[k] = frame[i].switches;
             stereo[k] = frame[i].stereo;
             left[k] = true;
+            volumes[k] = frame[i].newVolume;
 
             // Both inputs are read before any output is written: hosts may process in place. A sample
             // that is not a finite number plays as silence; one would otherwise poison the filter and
@@ -150,8 +158,8 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
             xL[k] = static_cast<float>(inLeft + guard);
             xR[k] = static_cast<float>(inRight + guard);
         }
-        runPath(pathLeft_, lastSectionLeft_, xL, switches, left, count, controls, contourGain, yL);
-        runPath(pathRight_, lastSectionRight_, xR, switches, stereo, count, controls, contourGain, yR);
+        runPath(pathLeft_, lastSectionLeft_, lastVolumeLeft_, volumes, xL, switches, left, count, controls, contourGain, yL);
+        runPath(pathRight_, lastSectionRight_, lastVolumeRight_, volumes, xR, switches, stereo, count, controls, contourGain, yR);
         for (int k = 0; k < count; ++k) {
             const int i = start + k;
             outL[i] = amp::limitOutput(frame[i].volume * yL[k]);

@@ -26,7 +26,8 @@ struct LiveParameters {
 struct PreampFrame {
     amp::AmpSwitches switches;
     bool stereo = false;  // the right input has its own path (false when there is no right input)
-    float volume = 0.0f;
+    float volume = 0.0f;     // as it reaches the output, with the sound it came with
+    float newVolume = 0.0f;  // as the host set it for this sample
 };
 
 // A complete set-up for one host rate, for both qualities: the quality switch only chooses between
@@ -81,7 +82,7 @@ private:
     // One path over n samples x (each with its switches), for the samples where `active` is set; y gets its
     // outputs there. lastSection is the channel section the path last ran (-1 before it first ran); one taken
     // up again starts from rest.
-    static void runPath(amp::AmpPath& path, int& lastSection, const float* x, const amp::AmpSwitches* switches,
+    static void runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes, const float* x, const amp::AmpSwitches* switches,
                         const bool* active, int n, const amp::PreampControls& controls, double contourGain,
                         float* y) noexcept;
 
@@ -93,6 +94,7 @@ private:
     amp::AmpPath pathLeft_;
     amp::AmpPath pathRight_;
     int lastSectionLeft_ = -1, lastSectionRight_ = -1;
+    float lastVolumeLeft_ = 0.0f, lastVolumeRight_ = 0.0f;
 
     // Host samples from a section's input to where most of its sound leaves the decimators, at every factor.
     static constexpr int kVolumeDelay = 3;

@@ -142,6 +142,9 @@ TEST(ControlSweeps, ChannelSwitchesStayWithinTheirStaticPeaks)
     expectWithinStaticPeaks(Kind::PreAmp, crunch, kCleanCrunch, 0, "Clean/Crunch");
     const Settings overdrive = {{kInput, 1.0f}, {kVolume, 0.3f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
     expectWithinStaticPeaks(Kind::PreAmp, overdrive, kChannel, 0, "Channel");
+    // Turned down further, the channel left rings on in the tone stack under the louder Volume recalled.
+    const Settings quieter = {{kInput, 1.0f}, {kVolume, 0.1f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
+    expectWithinStaticPeaks(Kind::PreAmp, quieter, kChannel, 0, "Channel, Clean at Volume 0.1");
 }
 
 }  // namespace
