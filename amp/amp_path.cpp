@@ -35,6 +35,18 @@ void AmpPath::restSection(const AmpSwitches& switches) noexcept
     }
 }
 
+void AmpPath::scaleOutgoing(double r) noexcept
+{
+    toneStack.scaleState(r);
+    const auto scale = [r](auto& chains) noexcept {
+        for (float& v : chains.x1) v = static_cast<float>(v * r);
+        for (float& v : chains.y1) v = static_cast<float>(v * r);
+    };
+    scale(decimator1.chains);
+    scale(decimator2.chains);
+    scale(decimator3.chains);
+}
+
 void AmpPath::adopt(const AmpDesign& d) noexcept
 {
     factor = d.factor;

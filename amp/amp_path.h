@@ -90,6 +90,10 @@ struct AmpPath {
     // filters' histories.
     void restSection(const AmpSwitches& switches) noexcept;
 
+    // Scales all the path still holds after the stages (the tone stack's ringing and the decimators'
+    // histories) by r: what is on its way out then leaves at r times its level.
+    void scaleOutgoing(double r) noexcept;
+
     // Takes a prepared design: stage rates, tone stack and biquads redesigned (their histories
     // cleared), oversampler coefficients reloaded (their states kept).
     void adopt(const AmpDesign& design) noexcept;

@@ -54,9 +54,9 @@ bool sameSwitches(const amp::AmpSwitches& a, const amp::AmpSwitches& b) noexcept
 
 }  // namespace
 
-void PreampChain::runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes, const float* x, const amp::AmpSwitches* switches,
-                          const bool* active, int n, const amp::PreampControls& controls, double contourGain,
-                          float* y) noexcept
+void PreampChain::runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes,
+                          const float* x, const amp::AmpSwitches* switches, const bool* active, int n,
+                          const amp::PreampControls& controls, double contourGain, float* y) noexcept
 {
     // Runs of equal switches (and, for the right path, of stereo mode), so that a change takes effect at
     // the very sample it is read for; samples the path is not active for leave it untouched.
@@ -70,9 +70,11 @@ void PreampChain::runPath(amp::AmpPath& path, int& lastSection, float& lastVolum
             const int section = amp::sectionOf(switches[start]);
             if (lastSection >= 0 && section != lastSection) {
                 path.restSection(switches[start]);
-                // The channel left still rings in the tone stack; a louder Volume recalled with the new one
-                // would raise its tail above anything it played.
-                if (volumes[start] > lastVolume) path.toneStack.scaleState(lastVolume / volumes[start]);
+                // A channel recalls its own Volume, which applies at the output, while the channel left still
+                // rings in the tone stack and the decimators: scaled by the ratio, its tail leaves at the level
+                // it played at, not at the new channel's.
+                if (volumes[start] > 0.0f && volumes[start] != lastVolume)
+                    path.scaleOutgoing(lastVolume / volumes[start]);
             }
             lastSection = section;
             lastVolume = volumes[end - 1];
@@ -108,23 +110,10 @@ void PreampChain::process(const LiveParameters& live, float** inputs, float** ou
             frame[k] = {{live.channel.load(std::memory_order_relaxed), live.crunch.load(std::memory_order_relaxed),
                          live.boost.load(std::memory_order_relaxed), live.bright.load(std::memory_order_relaxed)},
                         live.stereo.load(std::memory_order_relaxed) != 0 && inR != nullptr,
-                        0.0f, live.value(kVolume)};
-        for (int32_t k = 0; k < count; ++k) frame[k].volume = delayedVolume(frame[k].newVolume);
+                        live.value(kVolume)};
         render(inputs[0] + start, inR ? inR + start : nullptr, frame, count, frames - 1 - start, controls,
                outputs[0] + start, outputs[1] + start);
     }
-}
-
-float PreampChain::delayedVolume(float volume) noexcept
-{
-    if (!volumeLineFilled_) {
-        std::fill(volumeLine_, volumeLine_ + kVolumeLine, volume);
-        volumeLineFilled_ = true;
-    }
-    volumeLine_[volumeAt_] = volume;
-    const float out = volumeLine_[(volumeAt_ + kVolumeLine - kVolumeDelay) % kVolumeLine];
-    volumeAt_ = (volumeAt_ + 1) % kVolumeLine;
-    return out;
 }
 
 void PreampChain::render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
@@ -144,7 +133,7 @@ void PreampChain::render(const float* inL, const float* inR, const PreampFrame* 
             switches[k] = frame[i].switches;
             stereo[k] = frame[i].stereo;
             left[k] = true;
-            volumes[k] = frame[i].newVolume;
+            volumes[k] = frame[i].volume;
 
             // Both inputs are read before any output is written: hosts may process in place. A sample
             // that is not a finite number plays as silence; one would otherwise poison the filter and

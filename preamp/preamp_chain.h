@@ -26,8 +26,7 @@ struct LiveParameters {
 struct PreampFrame {
     amp::AmpSwitches switches;
     bool stereo = false;  // the right input has its own path (false when there is no right input)
-    float volume = 0.0f;     // as it reaches the output, with the sound it came with
-    float newVolume = 0.0f;  // as the host set it for this sample
+    float volume = 0.0f;
 };
 
 // A complete set-up for one host rate, for both qualities: the quality switch only chooses between
@@ -81,27 +80,15 @@ public:
 private:
     // One path over n samples x (each with its switches), for the samples where `active` is set; y gets its
     // outputs there. lastSection is the channel section the path last ran (-1 before it first ran); one taken
-    // up again starts from rest.
-    static void runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes, const float* x, const amp::AmpSwitches* switches,
-                        const bool* active, int n, const amp::PreampControls& controls, double contourGain,
-                        float* y) noexcept;
-
-    // Volume as it stood when the samples now leaving the oversampling filters went in, about as many host
-    // samples ago as the filters delay: a channel recall changes Volume together with the section, and the old
-    // section's last samples on their way out would otherwise leave at the new channel's level.
-    float delayedVolume(float volume) noexcept;
+    // up again starts from rest. lastVolume is the Volume of the path's last sample; `volumes` each sample's.
+    static void runPath(amp::AmpPath& path, int& lastSection, float& lastVolume, const float* volumes,
+                        const float* x, const amp::AmpSwitches* switches, const bool* active, int n,
+                        const amp::PreampControls& controls, double contourGain, float* y) noexcept;
 
     amp::AmpPath pathLeft_;
     amp::AmpPath pathRight_;
     int lastSectionLeft_ = -1, lastSectionRight_ = -1;
     float lastVolumeLeft_ = 0.0f, lastVolumeRight_ = 0.0f;
-
-    // Host samples from a section's input to where most of its sound leaves the decimators, at every factor.
-    static constexpr int kVolumeDelay = 3;
-    static constexpr int kVolumeLine = 4;
-    float volumeLine_[kVolumeLine] = {};
-    int volumeAt_ = 0;
-    bool volumeLineFilled_ = false;  // false until the first block fills it with the Volume in force
 
     amp::TripleBuffer<PreampDesign> designs_;
     // Host rate of the last set-up; 0 so that the first set-up puts the stages at rest.

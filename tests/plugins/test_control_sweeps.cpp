@@ -143,8 +143,14 @@ TEST(ControlSweeps, ChannelSwitchesStayWithinTheirStaticPeaks)
     const Settings overdrive = {{kInput, 1.0f}, {kVolume, 0.3f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
     expectWithinStaticPeaks(Kind::PreAmp, overdrive, kChannel, 0, "Channel");
     // Turned down further, the channel left rings on in the tone stack under the louder Volume recalled.
-    const Settings quieter = {{kInput, 1.0f}, {kVolume, 0.1f}, {kChannel, 1.0f}, {kVolume, 1.0f}, {kDrive2, 1.0f}};
-    expectWithinStaticPeaks(Kind::PreAmp, quieter, kChannel, 0, "Channel, Clean at Volume 0.1");
+    for (const float volume : {0.1f, 0.03f}) {
+        const Settings crunchToo = {{kInput, 1.0f}, {kVolume, volume}, {kCleanCrunch, 1.0f}, {kVolume, 1.0f},
+                                    {kDrive1, 1.0f}};
+        expectWithinStaticPeaks(Kind::PreAmp, crunchToo, kCleanCrunch, 0, "Clean/Crunch, Clean turned further down");
+        const Settings channel2 = {{kInput, 1.0f}, {kVolume, volume}, {kChannel, 1.0f}, {kVolume, 1.0f},
+                                   {kDrive2, 1.0f}};
+        expectWithinStaticPeaks(Kind::PreAmp, channel2, kChannel, 0, "Channel, Clean turned further down");
+    }
 }
 
 }  // namespace

@@ -16,16 +16,22 @@ using namespace tavik_preamp;
 namespace {
 
 // The chain as it ran per sample: left path, then (in stereo) the right one, each sample through the whole
-// cascade before the next; a channel section taken up again starts from rest.
+// cascade before the next; a channel section taken up again starts from rest, and what the one left still
+// holds is scaled from its Volume to the new one's.
 struct PerSampleChain {
     amp::AmpPath left, right;
     int sectionLeft = -1, sectionRight = -1;
+    float volumeLeft = 0.0f, volumeRight = 0.0f;
 
-    static void takeUp(amp::AmpPath& path, int& last, const amp::AmpSwitches& switches)
+    static void takeUp(amp::AmpPath& path, int& last, float& lastVolume, const PreampFrame& frame)
     {
-        const int section = amp::sectionOf(switches);
-        if (last >= 0 && section != last) path.restSection(switches);
+        const int section = amp::sectionOf(frame.switches);
+        if (last >= 0 && section != last) {
+            path.restSection(frame.switches);
+            if (frame.volume > 0.0f && frame.volume != lastVolume) path.scaleOutgoing(lastVolume / frame.volume);
+        }
         last = section;
+        lastVolume = frame.volume;
     }
 
     void render(const float* inL, const float* inR, const PreampFrame* frame, int n, int countdown,
@@ -36,7 +42,7 @@ struct PerSampleChain {
             const float xL = std::isfinite(inL[i]) ? inL[i] : 0.0f;
             const float xR = frame[i].stereo && std::isfinite(inR[i]) ? inR[i] : 0.0f;
             const double guard = 1e-9 * std::sin(static_cast<double>(countdown - i) * 6283.19304 * left.T);
-            takeUp(left, sectionLeft, frame[i].switches);
+            takeUp(left, sectionLeft, volumeLeft, frame[i]);
             const float yL = amp::reference::preampSample(left, controls, contourGain, static_cast<float>(xL + guard),
                                                           frame[i].switches);
             outL[i] = amp::limitOutput(frame[i].volume * yL);
@@ -44,7 +50,7 @@ struct PerSampleChain {
                 outR[i] = outL[i];
                 continue;
             }
-            takeUp(right, sectionRight, frame[i].switches);
+            takeUp(right, sectionRight, volumeRight, frame[i]);
             const float yR = amp::reference::preampSample(right, controls, contourGain, static_cast<float>(xR + guard),
                                                           frame[i].switches);
             outR[i] = amp::limitOutput(frame[i].volume * yR);
