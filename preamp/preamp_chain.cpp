@@ -71,10 +71,9 @@ void PreampChain::runPath(amp::AmpPath& path, int& lastSection, float& lastVolum
             if (lastSection >= 0 && section != lastSection) {
                 path.restSection(switches[start]);
                 // A channel recalls its own Volume, which applies at the output, while the channel left still
-                // rings in the tone stack and the decimators: scaled by the ratio, its tail leaves at the level
-                // it played at, not at the new channel's.
-                if (volumes[start] > 0.0f && volumes[start] != lastVolume)
-                    path.scaleOutgoing(lastVolume / volumes[start]);
+                // rings in the tone stack and the decimators: under a louder Volume it is scaled down by the
+                // ratio, so that its tail leaves at the level it played at. Never up: Volume may move on at once.
+                if (volumes[start] > lastVolume) path.scaleOutgoing(lastVolume / volumes[start]);
             }
             lastSection = section;
             lastVolume = volumes[end - 1];

@@ -151,6 +151,24 @@ TEST(ControlSweeps, ChannelSwitchesStayWithinTheirStaticPeaks)
                                    {kDrive2, 1.0f}};
         expectWithinStaticPeaks(Kind::PreAmp, channel2, kChannel, 0, "Channel, Clean turned further down");
     }
+    // A switch to a channel turned almost off, then its Volume turned up at once: what the switch set aside must
+    // not come back louder than it played.
+    const double loudest = peak(Kind::PreAmp, {{kInput, 1.0f}, {kVolume, 1.0f}}, kVolume, 0, [](int) { return 1.0f; });
+    const std::vector<float> in = guitar(kBlocks * kBlock, kRate);
+    Plug p(Kind::PreAmp);
+    p.start(kRate, kBlock);
+    p.set(kInput, 1.0f);
+    double top = 0.0;
+    std::vector<float> out;
+    for (int b = 0; b < kBlocks; ++b) {
+        if (b % 2 == 0) p.set(kCleanCrunch, (b / 2) % 2 ? 1.0f : 0.0f);
+        p.set(kVolume, b % 2 ? 1.0f : 0.001f);
+        out.clear();
+        const float* x = in.data() + static_cast<size_t>(b) * kBlock;
+        p.process(x, x, kBlock, out);
+        for (size_t i = 0; b >= kSettle && i < out.size(); i += 2) top = std::max(top, double(std::fabs(out[i])));
+    }
+    EXPECT_LT(top, 1.5 * loudest);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 // The chain as it ran per sample: left path, then (in stereo) the right one, each sample through the whole
 // cascade before the next; a channel section taken up again starts from rest, and what the one left still
-// holds is scaled from its Volume to the new one's.
+// holds is scaled down from its Volume to a louder new one's.
 struct PerSampleChain {
     amp::AmpPath left, right;
     int sectionLeft = -1, sectionRight = -1;
@@ -28,7 +28,7 @@ struct PerSampleChain {
         const int section = amp::sectionOf(frame.switches);
         if (last >= 0 && section != last) {
             path.restSection(frame.switches);
-            if (frame.volume > 0.0f && frame.volume != lastVolume) path.scaleOutgoing(lastVolume / frame.volume);
+            if (frame.volume > lastVolume) path.scaleOutgoing(lastVolume / frame.volume);
         }
         last = section;
         lastVolume = frame.volume;
