@@ -38,11 +38,11 @@ inline constexpr CControlRow kEditorControls[] = {
     {20, CControlRow::Kind::Knob, 1, 523, 322},           // Pan2
     {24, CControlRow::Kind::Knob, 1, 409, 322},           // Freq HP2
     {26, CControlRow::Kind::Knob, 1, 466, 322},           // Freq LP2
-    {29, CControlRow::Kind::OnOff, 8, 488, 21},           // stereo link
+    {29, CControlRow::Kind::OnOff, 8, 488, 21, true},     // stereo link
     {30, CControlRow::Kind::Knob, 1, 26, 322},            // cabinet 1 delay
     {31, CControlRow::Kind::Knob, 1, 353, 322},           // cabinet 2 delay
-    {32, CControlRow::Kind::OnOff, 8, 143, 270},          // Int IR1/Ext IR1
-    {33, CControlRow::Kind::OnOff, 8, 468, 270},          // Int IR2/Ext IR2
+    {32, CControlRow::Kind::OnOff, 8, 143, 270, true},    // Int IR1/Ext IR1
+    {33, CControlRow::Kind::OnOff, 8, 468, 270, true},    // Int IR2/Ext IR2
 };
 
 inline constexpr CRect kIrLabelRect[2] = {{115, 298, 260, 316}, {443, 298, 588, 316}};

@@ -23,7 +23,7 @@ CControl* createControl(const CControlRow& row, CBitmapCache& bitmaps, CControlL
     case CControlRow::Kind::Knob:
         return new CAnimKnob(size, listener, row.tag, frames, frameHeight, std::move(bitmap));
     case CControlRow::Kind::OnOff:
-        return new COnOffButton(size, listener, row.tag, std::move(bitmap));
+        return new COnOffButton(size, listener, row.tag, std::move(bitmap), row.onAboveHalf);
     case CControlRow::Kind::VerticalSwitch:
         return new CVerticalSwitch(size, listener, row.tag, frames, frameHeight, frames, std::move(bitmap));
     case CControlRow::Kind::Kick:

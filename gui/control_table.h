@@ -20,6 +20,7 @@ struct CControlRow {
     int32_t bitmap;  // resource number
     CCoord left;
     CCoord top;
+    bool onAboveHalf = false;  // an OnOff switch the effect reads as on only above 0.5
 };
 
 // Each resource is loaded once, however many controls draw with it.

@@ -1,8 +1,8 @@
 #include "gui/on_off_button.h"
 
 COnOffButton::COnOffButton(const CRect& size, CControlListener* listener, int32_t tag,
-                           std::shared_ptr<CBitmap> background)
-    : CControl(size, listener, tag, std::move(background)) {}
+                           std::shared_ptr<CBitmap> background, bool onAboveHalf)
+    : CControl(size, listener, tag, std::move(background)), onAboveHalf_(onAboveHalf) {}
 
 void COnOffButton::draw(CDrawContext* context) {
     drawFrame(context, isOn() ? 1 : 0, getViewSize().height());

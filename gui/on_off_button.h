@@ -5,11 +5,16 @@
 
 class COnOffButton : public CControl {
 public:
-    COnOffButton(const CRect& size, CControlListener* listener, int32_t tag, std::shared_ptr<CBitmap> background);
+    // onAboveHalf: on only above 0.5, for the parameters the effect reads that way; else from 0.5 up.
+    COnOffButton(const CRect& size, CControlListener* listener, int32_t tag, std::shared_ptr<CBitmap> background,
+                 bool onAboveHalf = false);
 
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint where, int32_t buttons) override;
 
-    // On from 0.5 up, as the effects read their switches.
-    bool isOn() const { return getValue() >= 0.5f; }
+    // As the effect reads the switch, so that the button never shows what does not play.
+    bool isOn() const { return onAboveHalf_ ? getValue() > 0.5f : getValue() >= 0.5f; }
+
+private:
+    bool onAboveHalf_;
 };

@@ -112,6 +112,11 @@ TEST(Buttons, OnOffTogglesKickSendsOneThenZeroSwitchTakesThePositionUnderThePoin
     button.onMouseDown({5, 5}, kLButton);
     EXPECT_EQ(button.getValue(), 0.0f);
     EXPECT_EQ(heard.calls, "bvebve");
+    COnOffButton source(CRect(0, 0, 12, 27), nullptr, 32, nullptr, true);
+    source.setValue(0.5f);  // the Int/Ext switches play the built-in response at 0.5
+    EXPECT_FALSE(source.isOn());
+    source.onMouseDown({5, 5}, kLButton);
+    EXPECT_EQ(source.getValue(), 1.0f);
 
     heard = {};
     CKickButton kick(CRect(0, 0, 53, 40), &heard, 21, 40, nullptr);
