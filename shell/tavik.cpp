@@ -309,13 +309,6 @@ void Tavik::adoptBeforeAudio() noexcept {
     if (side.held()) adoptPending();
 }
 
-bool Tavik::adoptPendingNow() noexcept {
-    amp::AudioGuard::Try side(guard_);
-    if (!side.held()) return false;
-    adoptPending();
-    return true;
-}
-
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
     if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
     const float* in = inputs[0];

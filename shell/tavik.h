@@ -69,12 +69,8 @@ public:
     bool irLabelText(int cabinet, char* text, std::size_t size) const;
     // Whether the label of a cabinet shows a refused load's message now.
     bool irMessageShown(int cabinet) const;
-    const char* builtinIrName(int cabinet) const noexcept { return builtinName_[cabinet]; }
     // The name of a cabinet's loaded response ("Empty" when none).
     std::string irName(int cabinet) const;
-    // Takes whatever other threads handed over to the audio side now, as the next block would; for a caller
-    // that owns the audio thread (tests, offline use). False when the audio side is busy.
-    bool adoptPendingNow() noexcept;
 
 private:
     void initPrograms() noexcept;
