@@ -6,16 +6,16 @@
 #include "gui/on_off_button.h"
 #include "gui/vertical_switch.h"
 
-std::shared_ptr<CBitmap> CBitmapCache::get(int32_t id) {
-    for (const auto& [loadedId, bitmap] : loaded_)
-        if (loadedId == id) return bitmap;
-    auto bitmap = std::make_shared<CBitmap>(resources_, id);
-    loaded_.emplace_back(id, bitmap);
-    return bitmap;
+std::shared_ptr<CBitmap> CBitmapCache::bitmap(int32_t id) {
+    for (const auto& [loadedId, cached] : loaded_)
+        if (loadedId == id) return cached;
+    auto loaded = std::make_shared<CBitmap>(resources_, id);
+    loaded_.emplace_back(id, loaded);
+    return loaded;
 }
 
 CControl* createControl(const CControlRow& row, CBitmapCache& bitmaps, CControlListener* listener) {
-    std::shared_ptr<CBitmap> bitmap = bitmaps.get(row.bitmap);
+    std::shared_ptr<CBitmap> bitmap = bitmaps.bitmap(row.bitmap);
     const int32_t frames = row.kind == CControlRow::Kind::Knob ? kKnobFrames : kSwitchFrames;
     const CCoord frameHeight = bitmap->getHeight() / frames;
     const CRect size = CRect::fromSize(row.left, row.top, bitmap->getWidth(), frameHeight);

@@ -27,7 +27,7 @@ struct CControlRow {
 class CBitmapCache {
 public:
     explicit CBitmapCache(const CResourceTable& resources) : resources_(resources) {}
-    std::shared_ptr<CBitmap> get(int32_t id);
+    std::shared_ptr<CBitmap> bitmap(int32_t id);
 
 private:
     const CResourceTable& resources_;
