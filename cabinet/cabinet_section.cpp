@@ -365,16 +365,7 @@ bool CabinetSection::prepareSpectrum(const double* samples, int count, HighBandR
                                      std::vector<double>& spectrum)
 {
     if (!engine_) return false;
-    const int n = engine_->n;
-    RealFft* fft = preparationFfts_->pick(n);
-    const auto size = static_cast<std::size_t>(n);
-    std::vector<double> time(size, 0.0), magnitude(size), tangent(size);
-    spectrum.assign(size, 0.0);
-    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
-    const int used = std::clamp(count, 0, n / 2 + 1);
-    if (samples != nullptr) std::copy(samples, samples + used, time.begin());
-    prepare_ir_spectrum(*fft, time.data(), engine_->fs, rule, magnitude.data(), tangent.data(), spectrum.data());
-    if (!is_prepared_spectrum(spectrum.data(), n)) zero(spectrum);
+    prepare_response_spectrum(*preparationFfts_->pick(engine_->n), samples, count, engine_->fs, rule, spectrum);
     return true;
 }
 

@@ -70,4 +70,17 @@ bool is_prepared_spectrum(const double* spectrum, int n) noexcept
     return true;
 }
 
+void prepare_response_spectrum(RealFft& fft, const double* samples, int count, double fs, HighBandRule rule,
+                               std::vector<double>& spectrum)
+{
+    const int n = fft.size();
+    const auto size = static_cast<std::size_t>(n);
+    std::vector<double> time(size, 0.0), magnitude(size), tangent(size);
+    spectrum.assign(size, 0.0);
+    const int used = std::clamp(count, 0, n / 2 + 1);
+    if (samples != nullptr) std::copy(samples, samples + used, time.begin());
+    prepare_ir_spectrum(fft, time.data(), fs, rule, magnitude.data(), tangent.data(), spectrum.data());
+    if (!is_prepared_spectrum(spectrum.data(), n)) std::fill(spectrum.begin(), spectrum.end(), 0.0);
+}
+
 }  // namespace cabinet

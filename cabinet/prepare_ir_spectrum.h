@@ -1,6 +1,8 @@
 #pragma once
 // Turns an impulse response into the normalised, band-limited PackedSpectrum a cabinet multiplies with.
 
+#include <vector>
+
 #include "cabinet/real_fft.h"
 
 namespace cabinet {
@@ -17,6 +19,12 @@ enum class HighBandRule {
 // caller-owned scratch of N doubles each. Allocates nothing.
 void prepare_ir_spectrum(RealFft& fft, const double* time, double fs, HighBandRule rule, double* magnitude,
                          double* tangent, double* out) noexcept;
+
+// A response's spectrum for a cabinet of transform length N = fft.size(): at most N/2 + 1 of its `count`
+// samples, so that a block's convolution never wraps around the transform; one that fails
+// is_prepared_spectrum becomes silence. Allocates; not for the audio path.
+void prepare_response_spectrum(RealFft& fft, const double* samples, int count, double fs, HighBandRule rule,
+                               std::vector<double>& spectrum);
 
 // Whether n values can be a prepared spectrum: its largest bin magnitude is 1, so no slot exceeds 1 (a
 // little rounding allowed). Stored spectra from a damaged project are checked with this before use.

@@ -101,15 +101,8 @@ bool readAndPrepare(const std::string& path, double rate, int n, int c, cabinet:
         reason = "no cabinet at this rate";
         return false;
     }
-    const auto size = static_cast<std::size_t>(n);
-    std::vector<double> time(size, 0.0), magnitude(size), tangent(size);
-    spectrum.assign(size, 0.0);
-    // At most N/2 + 1 samples, so that a block's convolution never wraps around the transform.
-    const std::size_t used = std::min(kept.size(), size / 2 + 1);
-    std::copy(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(used), time.begin());
     const auto rule = c == 0 ? cabinet::HighBandRule::From10kCab1 : cabinet::HighBandRule::Above10kCab2;
-    cabinet::prepare_ir_spectrum(*fft, time.data(), rate, rule, magnitude.data(), tangent.data(), spectrum.data());
-    if (!cabinet::is_prepared_spectrum(spectrum.data(), n)) std::fill(spectrum.begin(), spectrum.end(), 0.0);
+    cabinet::prepare_response_spectrum(*fft, kept.data(), static_cast<int>(kept.size()), rate, rule, spectrum);
     return true;
 }
 
