@@ -22,7 +22,7 @@
 #include "host/host_error.h"
 #include "host/json.h"
 #include "host/plugin.h"
-#include "host/validate_probe.h"
+#include "host/validate/probe.h"
 #include "vst/utf8_cut.h"
 
 namespace vsthost {

@@ -8,7 +8,7 @@
 
 #include "host/host_error.h"
 #include "host/presets.h"
-#include "host/validate_probe.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {

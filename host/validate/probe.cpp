@@ -1,4 +1,4 @@
-#include "host/validate_probe.h"
+#include "host/validate/probe.h"
 
 #include <unistd.h>
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host/session.h"
-#include "host/validate_probe.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {
