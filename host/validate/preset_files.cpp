@@ -8,6 +8,7 @@
 
 #include "host/host_error.h"
 #include "host/presets.h"
+#include "host/validate/checks.h"
 #include "host/validate/probe.h"
 
 namespace vsthost::validation {

@@ -6,6 +6,7 @@
 
 #include "host/validate/realtime_watch.h"
 #include "host/session.h"
+#include "host/validate/checks.h"
 #include "host/validate/probe.h"
 
 namespace vsthost::validation {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/validate/checks.h"
 #include "host/validate/probe.h"
 
 namespace vsthost::validation {

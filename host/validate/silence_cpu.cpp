@@ -14,6 +14,7 @@
 
 #include "host/guitar_riff.h"
 #include "host/session.h"
+#include "host/validate/checks.h"
 #include "host/validate/probe.h"
 
 namespace vsthost::validation {

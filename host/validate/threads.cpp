@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/session.h"
+#include "host/validate/checks.h"
 #include "host/validate/probe.h"
 
 namespace vsthost::validation {
