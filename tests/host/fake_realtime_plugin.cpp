@@ -1,9 +1,11 @@
 // Test fixture, not product code: a plug-in whose setParameter(i, 1) makes one call of a kind a host's
 // audio thread must never see, so that validate's realtime check can be shown to count each family
 // and to forward it intact: a forwarded call that gives the wrong result aborts. processReplacing
-// copies its input and calls nothing.
+// copies its input and calls nothing. Built with FAKE_OFFSET64 (and 64-bit file offsets), its first
+// calls are those the C library's headers then rename (lseek to lseek64, mmap to mmap64, ...).
 #include <fcntl.h>
 #include <semaphore.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,6 +28,7 @@ struct Fake {
     std::mutex mutex;
     sem_t semaphore{};
     FILE* sink = std::fopen("/dev/null", "w");
+    int zero = open("/dev/zero", O_RDWR);  // opened here, so that no open comes first in a call below
 };
 
 Fake* self(vst::AEffect* e) { return static_cast<Fake*>(e->object); }
@@ -34,7 +37,42 @@ void expect(bool ok) {
     if (!ok) std::abort();
 }
 
+#ifdef FAKE_OFFSET64
+static_assert(sizeof(off_t) == 8 && _FILE_OFFSET_BITS == 64);
+
+// Returns false for an index it leaves to call().
+bool offsetCall(Fake& f, int32_t index) {
+    char byte = 1;
+    switch (index) {
+    case 0:
+        expect(lseek(f.zero, 0, SEEK_SET) == 0);
+        return true;
+    case 1:
+        expect(pread(f.zero, &byte, 1, 0) == 1 && byte == 0);
+        return true;
+    case 2:
+        expect(pwrite(f.zero, &byte, 1, 0) == 1);
+        return true;
+    case 3: {
+        void* p = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        expect(p != MAP_FAILED && munmap(p, 4096) == 0);
+        return true;
+    }
+    case 4: {
+        const int fd = creat("/dev/null", 0644);
+        expect(fd >= 0 && close(fd) == 0);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+#endif
+
 void call(Fake& f, int32_t index) {
+#ifdef FAKE_OFFSET64
+    if (offsetCall(f, index)) return;
+#endif
     switch (index) {
     case 0: {
         auto block = std::make_unique<double[]>(64);  // operator new: malloc
@@ -89,6 +127,7 @@ intptr_t dispatch(vst::AEffect* e, int32_t op, int32_t, intptr_t, void*, float) 
     if (op == vst::effClose) {
         Fake* f = self(e);
         std::fclose(f->sink);
+        close(f->zero);
         sem_destroy(&f->semaphore);
         delete f;
         return 1;

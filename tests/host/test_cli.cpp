@@ -254,6 +254,21 @@ TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
     }
 }
 
+// A plug-in built with 64-bit file offsets calls these under the names its headers give them.
+TEST_F(Cli, ValidateCountsTheCallsOfAPluginBuiltWith64BitFileOffsets) {
+    if (!VSTHOST_COUNTS) GTEST_SKIP() << "sanitizer builds have no counting allocator";
+    const RunResult r = run({"validate", OFFSET64_PLUGIN_PATH, "--level", "1", "--check", "realtime"});
+    EXPECT_EQ(r.out.find("crashed"), std::string::npos) << "a call forwarded wrongly aborts the fixture: " << r.out;
+    const char* const first[] = {"lseek64", "pread64", "pwrite64", "mmap64", "creat64"};
+    for (int index = 0; index < 5; ++index) {
+        const std::string line = "setParameter(" + std::to_string(index) + "): ";
+        const auto at = r.out.find(line);
+        ASSERT_NE(at, std::string::npos) << line << " in " << r.out;
+        const std::string rest = r.out.substr(at, r.out.find('\n', at) - at);
+        EXPECT_NE(rest.find(std::string("(first ") + first[index] + ")"), std::string::npos) << rest;
+    }
+}
+
 TEST_F(Cli, ValidateNamesTheOtherThreadsLastCallInACrash) {
     const RunResult r = run({"validate", RACY_PLUGIN_PATH, "--level", "1", "--check", "threads", "--check", "resend"});
     EXPECT_NE(r.out.find("FAIL threads          crashed with SIGABRT while processing while a second thread calls "
