@@ -1,5 +1,6 @@
 // vsthost validate: a host-behaviour torture run. Each check runs in a forked child with a freshly
 // loaded plug-in, so a crash or a hang is reported as that check's failure and the run goes on.
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ namespace vsthost {
 namespace {
 
 using namespace validation;
+
+// How often the parent looks whether a child that has gone quiet has ended.
+constexpr int kChildPollMilliseconds = 100;
 
 [[noreturn]] void runChild(const Check& check, int fd, const std::string& path, int level) {
     alarm(kCheckTimeoutSeconds);
@@ -51,18 +55,30 @@ Result runCheck(const Check& check, const std::string& path, int level, int logF
         runChild(check, fds[1], path, level);
     }
     close(fds[1]);
+    // Read until the pipe closes or, when a process the plug-in started holds it open, until the child
+    // has ended and everything it sent is read.
     std::string received;
     char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
+    int status = 0;
+    bool ended = false;
+    for (;;) {
+        pollfd reader{fds[0], POLLIN, 0};
+        const int ready = poll(&reader, 1, ended ? 0 : kChildPollMilliseconds);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready > 0) {
+            const ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                received.append(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            break;  // closed
         }
-        received.append(buffer, static_cast<std::size_t>(n));
+        if (ready < 0 || ended) break;
+        ended = waitpid(pid, &status, WNOHANG) == pid;
     }
     close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (!ended && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return readResult(check.name, received, status);
 }

@@ -254,6 +254,15 @@ TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
     }
 }
 
+// A process the plug-in leaves behind keeps the check's pipe open; the check is over when its child is.
+TEST_F(Cli, ValidateDoesNotWaitForProcessesThePluginLeavesBehind) {
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult r = runVsthost({"validate", LINGERING_PLUGIN_PATH, "--level", "1", "--check", "load"}, dir, 10);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("validate: 1 passed, 0 failed"), std::string::npos) << r.out;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 // A plug-in built with 64-bit file offsets calls these under the names its headers give them.
 TEST_F(Cli, ValidateCountsTheCallsOfAPluginBuiltWith64BitFileOffsets) {
     if (!VSTHOST_COUNTS) GTEST_SKIP() << "sanitizer builds have no counting allocator";
