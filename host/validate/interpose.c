@@ -170,6 +170,14 @@ WRAP(kLock, int, sem_wait, (sem_t* s), (s))
 WRAP(kLock, int, sem_trywait, (sem_t* s), (s))
 WRAP(kLock, int, sem_timedwait, (sem_t* s, const struct timespec* t), (s, t))
 WRAP(kLock, int, sem_post, (sem_t* s), (s))
+/* The waits that take a clock; the standard library's timed mutexes, shared timed mutexes and
+ * condition variables wait through these. */
+WRAP(kLock, int, pthread_mutex_clocklock, (pthread_mutex_t* m, clockid_t c, const struct timespec* t), (m, c, t))
+WRAP(kLock, int, pthread_rwlock_clockrdlock, (pthread_rwlock_t* l, clockid_t c, const struct timespec* t), (l, c, t))
+WRAP(kLock, int, pthread_rwlock_clockwrlock, (pthread_rwlock_t* l, clockid_t c, const struct timespec* t), (l, c, t))
+WRAP(kLock, int, pthread_cond_clockwait,
+     (pthread_cond_t* cv, pthread_mutex_t* m, clockid_t c, const struct timespec* t), (cv, m, c, t))
+WRAP(kLock, int, sem_clockwait, (sem_t* s, clockid_t c, const struct timespec* t), (s, c, t))
 
 WRAP(kSystemCall, ssize_t, read, (int fd, void* b, size_t n), (fd, b, n))
 WRAP(kSystemCall, ssize_t, __read_chk, (int fd, void* b, size_t n, size_t room), (fd, b, n, room))

@@ -1,8 +1,9 @@
 // Test fixture, not product code: a plug-in whose setParameter(i, 1) makes one call of a kind a host's
 // audio thread must never see, so that validate's realtime check can be shown to count each family
 // and to forward it intact: a forwarded call that gives the wrong result aborts. processReplacing
-// copies its input and calls nothing. Built with FAKE_OFFSET64 (and 64-bit file offsets), its first
-// calls are those the C library's headers then rename (lseek to lseek64, mmap to mmap64, ...).
+// copies its input and calls nothing. Built with FAKE_VARIANTS (and 64-bit file offsets), it makes the
+// calls under the names the headers then choose: lseek64 for lseek, mmap64 for mmap and so on, and the
+// clock-taking waits of the standard library's timed mutexes and condition variables.
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
@@ -12,9 +13,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 
 #include "vst/aeffect.h"
 
@@ -29,6 +33,13 @@ struct Fake {
     sem_t semaphore{};
     FILE* sink = std::fopen("/dev/null", "w");
     int zero = open("/dev/zero", O_RDWR);  // opened here, so that no open comes first in a call below
+#ifdef FAKE_VARIANTS
+    std::timed_mutex timed;
+    std::shared_timed_mutex shared;
+    std::mutex waited;
+    std::unique_lock<std::mutex> holding{waited};  // a wait needs its lock held, from the loading thread on
+    std::condition_variable condition;
+#endif
 };
 
 Fake* self(vst::AEffect* e) { return static_cast<Fake*>(e->object); }
@@ -37,11 +48,11 @@ void expect(bool ok) {
     if (!ok) std::abort();
 }
 
-#ifdef FAKE_OFFSET64
+#ifdef FAKE_VARIANTS
 static_assert(sizeof(off_t) == 8 && _FILE_OFFSET_BITS == 64);
 
 // Returns false for an index it leaves to call().
-bool offsetCall(Fake& f, int32_t index) {
+bool variantCall(Fake& f, int32_t index) {
     char byte = 1;
     switch (index) {
     case 0:
@@ -63,6 +74,18 @@ bool offsetCall(Fake& f, int32_t index) {
         expect(fd >= 0 && close(fd) == 0);
         return true;
     }
+    case 5:
+        expect(f.timed.try_lock_for(std::chrono::milliseconds(1)));
+        f.timed.unlock();
+        return true;
+    case 6:
+        expect(f.shared.try_lock_shared_for(std::chrono::milliseconds(1)));
+        f.shared.unlock_shared();
+        return true;
+    case 7:
+        f.condition.wait_for(f.holding, std::chrono::microseconds(1));
+        expect(f.holding.owns_lock());
+        return true;
     default:
         return false;
     }
@@ -70,8 +93,8 @@ bool offsetCall(Fake& f, int32_t index) {
 #endif
 
 void call(Fake& f, int32_t index) {
-#ifdef FAKE_OFFSET64
-    if (offsetCall(f, index)) return;
+#ifdef FAKE_VARIANTS
+    if (variantCall(f, index)) return;
 #endif
     switch (index) {
     case 0: {

@@ -263,13 +263,15 @@ TEST_F(Cli, ValidateDoesNotWaitForProcessesThePluginLeavesBehind) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-// A plug-in built with 64-bit file offsets calls these under the names its headers give them.
-TEST_F(Cli, ValidateCountsTheCallsOfAPluginBuiltWith64BitFileOffsets) {
+// A plug-in built with 64-bit file offsets, or waiting with a time limit through the standard library,
+// makes its calls under names other than the plain ones.
+TEST_F(Cli, ValidateCountsTheVariantsOfCallsAPluginsHeadersChoose) {
     if (!VSTHOST_COUNTS) GTEST_SKIP() << "sanitizer builds have no counting allocator";
-    const RunResult r = run({"validate", OFFSET64_PLUGIN_PATH, "--level", "1", "--check", "realtime"});
+    const RunResult r = run({"validate", CALL_VARIANTS_PLUGIN_PATH, "--level", "1", "--check", "realtime"});
     EXPECT_EQ(r.out.find("crashed"), std::string::npos) << "a call forwarded wrongly aborts the fixture: " << r.out;
-    const char* const first[] = {"lseek64", "pread64", "pwrite64", "mmap64", "creat64"};
-    for (int index = 0; index < 5; ++index) {
+    const char* const first[] = {"lseek64", "pread64", "pwrite64", "mmap64", "creat64",
+                                 "pthread_mutex_clocklock", "pthread_rwlock_clockrdlock", "pthread_cond_clockwait"};
+    for (int index = 0; index < 8; ++index) {
         const std::string line = "setParameter(" + std::to_string(index) + "): ";
         const auto at = r.out.find(line);
         ASSERT_NE(at, std::string::npos) << line << " in " << r.out;
