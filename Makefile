@@ -31,7 +31,7 @@ test-asan: deps
 # Thread sanitizer over the tests that run the audio thread against another thread.
 test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_SANITIZE=thread -DTAVIK_HOST=OFF
-	cmake --build build-tsan -j $(JOBS) --target test_amp_threads test_cabinet test_preamp_threads test_shell_threads test_plugins_threads test_editor_threads
+	cmake --build build-tsan -j $(JOBS) --target test_realtime_threads test_amp_threads test_cabinet test_preamp_threads test_shell_threads test_plugins_threads test_editor_threads
 	cd build-tsan && ctest --no-tests=error --output-on-failure -L threads
 
 # Coverage-guided fuzzing of everything that reads outside data, each target bounded in time.

@@ -20,6 +20,26 @@ void FullStackAmp::adopt(const AmpDesign& design) noexcept
     dcBlocker_.setup(design.dcBlocker);
 }
 
+void FullStackAmp::requestSetup(double fs)
+{
+    Designs& designs = designs_.back();
+    designs.quality[0] = makeAmpDesign(fs, false);
+    designs.quality[1] = makeAmpDesign(fs, true);
+    designs_.publish();
+}
+
+void FullStackAmp::adoptPending(bool highQ) noexcept
+{
+    if (designs_.fetch()) {
+        adoptedQuality_ = -1;
+        prepared_ = true;
+    }
+    const int quality = highQ ? 1 : 0;
+    if (!prepared_ || quality == adoptedQuality_) return;
+    adopt(designs_.front().quality[quality]);
+    adoptedQuality_ = quality;
+}
+
 void FullStackAmp::beginBlock(const AmpBlockParams& p) noexcept
 {
     controls_.input = p.input;

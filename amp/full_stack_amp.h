@@ -8,6 +8,7 @@
 #include "amp/amp_path.h"
 #include "amp/dc_blocker.h"
 #include "amp/power_amp_curve.h"
+#include "realtime/triple_buffer.h"
 
 namespace amp {
 
@@ -41,6 +42,14 @@ public:
     // Takes a complete design (factor and all coefficients together); constant time.
     void adopt(const AmpDesign& design) noexcept;
 
+    // Any thread but the audio thread, one at a time: prepares the designs of both qualities for host rate
+    // fs, which the audio side takes at its next adoptPending. The stages keep their state.
+    void requestSetup(double fs);
+    // The holder of the audio side, at the top of a block: takes the newest prepared designs, if any, and the
+    // design of the quality asked for, in constant time. Nothing changes while both stay as they are, so the
+    // quality switch never waits, allocates or redesigns.
+    void adoptPending(bool highQ) noexcept;
+
     void beginBlock(const AmpBlockParams& params) noexcept;
 
     // n host samples in[0..n) with their controls, out[0..n) the ampOutputSamples. countdown is the first
@@ -67,6 +76,14 @@ public:
 private:
     // A run of at most AmpPath::kMaxRun samples whose controls are all the same.
     void processRun(const float* in, const AmpSampleControls& controls, int n, int countdown, double* out) noexcept;
+
+    struct Designs {
+        AmpDesign quality[2];
+    };
+    realtime::TripleBuffer<Designs> designs_;
+    // Audio side: the quality adopted (-1: none since the last fetch), and whether anything was ever prepared.
+    int adoptedQuality_ = -1;
+    bool prepared_ = false;
 
     AmpPath path_;
     DcBlocker dcBlocker_;

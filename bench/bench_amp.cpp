@@ -59,7 +59,7 @@ void BM_PreampChain(benchmark::State& state)
     live.crunch.store(sw.crunch);
     tavik_preamp::PreampChain chain;
     chain.requestSetup(static_cast<float>(kRate));
-    chain.adoptPendingSetup(highQ);
+    chain.adoptPending(highQ);
     chain.restStages(chain.oversampledRate());
     chain.runStagesOn(static_cast<amp::StageVectors>(state.range(2)));
 

@@ -153,7 +153,7 @@ bool CabinetSection::setSampleRate(double fs)
 
 // ---- audio side ----
 
-bool CabinetSection::beginBlock() noexcept
+bool CabinetSection::adoptPending() noexcept
 {
     if (!engine_) return false;
     Engine& e = *engine_;

@@ -5,9 +5,9 @@
 // Threads. Everything the audio path reads and writes lives in an engine (the buffers of one sample rate)
 // that only the holder of the audio side touches: the audio thread inside a process call, or another thread
 // while no audio runs (the owner decides who holds it; see realtime/realtime.h). That holder calls
-// beginBlock, processFrame and install. Everybody else reaches the engine only through
+// adoptPending, processFrame and install. Everybody else reaches the engine only through
 //  - the controls (set*), atomics that any thread may write at any time, read per frame or per block;
-//  - setExternal and clearAll, published without locks and taken at the next beginBlock;
+//  - setExternal and clearAll, published without locks and taken at the next adoptPending;
 //  - a whole new engine for a new rate, built aside by buildEngine and swapped in by install.
 // The writer-side calls (buildEngine, setExternal, clearAll, prepareSpectrum) need one caller at a time.
 // Cabinet indices are 0 (cabinet 1) and 1 (cabinet 2); other indices are ignored.
@@ -52,9 +52,9 @@ public:
     // ---- audio side ----
     // Takes what other threads handed over (kernels, clearing, delay snaps, switched-off cabinets). False
     // before the first rate: then nothing may be processed.
-    bool beginBlock() noexcept;
+    bool adoptPending() noexcept;
     // One frame: the mixer's output from both delayed cabinet outputs, then the amp sample enters the current
-    // block, which is convolved when it is full. Only after a successful beginBlock.
+    // block, which is convolved when it is full. Only after a successful adoptPending.
     void processFrame(double ampOutputSample, float& left, float& right) noexcept;
 
     // ---- controls, any thread, never blocking ----
@@ -96,7 +96,7 @@ public:
     double sampleRate() const noexcept;
     const double* externalSpectrum(int cabinet) const noexcept;  // as last set (writer side)
     const double* internalSpectrum(int cabinet) const noexcept;
-    // What the audio side took at its last beginBlock:
+    // What the audio side took at its last adoptPending:
     int blockPosition() const noexcept;
     int delayLength(int cabinet) const noexcept;
     bool runs(int cabinet) const noexcept;

@@ -3,11 +3,15 @@
 #pragma once
 
 #include "gui/control_table.h"
+#include "shell/parameter_table.h"
 
 namespace tavik {
 
 inline constexpr CCoord kEditorWidth = 660;
 inline constexpr CCoord kEditorHeight = 417;
+
+// A switch button shows "on" exactly where the effect reads the parameter as on.
+constexpr bool onAboveHalf(int32_t index) noexcept { return parameterInfo(index).onAt == Switch::AboveHalf; }
 
 inline constexpr CControlRow kEditorControls[] = {
     {0, CControlRow::Kind::Knob, 1, 33, 164},             // Input
@@ -38,11 +42,11 @@ inline constexpr CControlRow kEditorControls[] = {
     {20, CControlRow::Kind::Knob, 1, 523, 322},           // Pan2
     {24, CControlRow::Kind::Knob, 1, 409, 322},           // Freq HP2
     {26, CControlRow::Kind::Knob, 1, 466, 322},           // Freq LP2
-    {29, CControlRow::Kind::OnOff, 8, 488, 21, true},     // stereo link
+    {29, CControlRow::Kind::OnOff, 8, 488, 21, onAboveHalf(29)},     // stereo link
     {30, CControlRow::Kind::Knob, 1, 26, 322},            // cabinet 1 delay
     {31, CControlRow::Kind::Knob, 1, 353, 322},           // cabinet 2 delay
-    {32, CControlRow::Kind::OnOff, 8, 143, 270, true},    // Int IR1/Ext IR1
-    {33, CControlRow::Kind::OnOff, 8, 468, 270, true},    // Int IR2/Ext IR2
+    {32, CControlRow::Kind::OnOff, 8, 143, 270, onAboveHalf(32)},    // Int IR1/Ext IR1
+    {33, CControlRow::Kind::OnOff, 8, 468, 270, onAboveHalf(33)},    // Int IR2/Ext IR2
 };
 
 inline constexpr CRect kIrLabelRect[2] = {{115, 298, 260, 316}, {443, 298, 588, 316}};

@@ -23,7 +23,7 @@ void PreampChain::requestSetup(float fs)
     lastSetupRate_.store(fs, std::memory_order_relaxed);
 }
 
-void PreampChain::adoptPendingSetup(bool highQ) noexcept
+void PreampChain::adoptPending(bool highQ) noexcept
 {
     if (designs_.fetch()) adoptedQuality_ = -1;
     const int quality = highQ ? 1 : 0;

@@ -50,12 +50,12 @@ public:
     // The holder of the audio side: takes the newest prepared set-up, if there is one, and the design
     // of the quality asked for, in constant time: factor, coefficients and (after a rate change) stage
     // rest points at once. Nothing changes while both stay as they are.
-    void adoptPendingSetup(bool highQ) noexcept;
+    void adoptPending(bool highQ) noexcept;
 
     // While no audio runs: all fourteen stages at their resting points for the oversampled `rate`.
     void restStages(double rate) noexcept;
 
-    // The holder of the audio side, after adoptPendingSetup: reads inputs[0] (and inputs[1] in stereo
+    // The holder of the audio side, after adoptPending: reads inputs[0] (and inputs[1] in stereo
     // mode), writes outputs[0] and outputs[1]. The tone controls and drives are taken once per block;
     // switches and Volume at every sample. Stereo mode without a right input buffer plays as mono.
     void process(const LiveParameters& live, float** inputs, float** outputs, int32_t frames) noexcept;

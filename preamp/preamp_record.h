@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "effect/channel_memory.h"
+
 namespace tavik_preamp {
 
 constexpr int kNumPrograms = 10;
@@ -19,7 +21,7 @@ enum Param : int32_t {
 };
 
 // The three amp channels, each with its own knob memory.
-enum class PreampChannel { Clean = 0, Crunch = 1, Overdrive = 2 };
+using PreampChannel = effect::Channel;
 
 // The knob settings each channel remembers, as normalised values: nine per channel in the order Input,
 // Drive1, Drive2, Bright/Normal, Contour, Low, Mid, High, Volume; Overdrive keeps its boost as a tenth.
@@ -50,6 +52,10 @@ struct PreampChannelMemory {
 
     double& at(PreampChannel channel, int32_t index) noexcept { return values[slot(channel, index)]; }
     double at(PreampChannel channel, int32_t index) const noexcept { return values[slot(channel, index)]; }
+
+    // What a channel recall sets, in this order.
+    static constexpr int32_t kRecallOrder[] = {kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kVolume,
+                                               kBoost, kBright};
 };
 
 struct PreampProgramRecord {

@@ -66,7 +66,7 @@ void Tavik::convertStoredIr(ProgramRecord& record, int c, double rate) {
 void Tavik::restoreExternalIrs() {
     const int n = cabinet_.fftSize();
     if (n == 0) return;
-    ProgramRecord& record = programs_[currentProgram_];
+    ProgramRecord& record = bank_[currentProgram_];
     const double host = sampleRate_;
     const double rate = record.irRate;
     const bool rateUsable = std::isfinite(rate) && rate > 0.0;
@@ -171,7 +171,7 @@ void Tavik::loadExternalIr(int c) {
 
         std::lock_guard<std::mutex> lock(writer_);
         if (static_cast<double>(sampleRate_) != rate || cabinet_.fftSize() != n) continue;
-        ProgramRecord& record = programs_[currentProgram_];
+        ProgramRecord& record = bank_[currentProgram_];
         // One rate describes both cabinets' stored samples: the other cabinet's come to the host rate too.
         if (static_cast<double>(record.irRate) != static_cast<double>(sampleRate_))
             convertStoredIr(record, 1 - c, sampleRate_);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "effect/channel_memory.h"
+
 namespace tavik {
 
 constexpr int kNumPrograms = 10;
@@ -66,7 +68,7 @@ constexpr int recordSlot(int32_t index) noexcept {
 }
 
 // The three amp channels, each with its own knob memory.
-enum class AmpChannel { Clean = 0, Crunch = 1, Overdrive = 2 };
+using AmpChannel = effect::Channel;
 
 constexpr int kChannelMemorySize = 31;
 
@@ -88,5 +90,18 @@ constexpr int memoryEntry(AmpChannel channel, int32_t index) noexcept {
     default: return -1;
     }
 }
+
+// The live channel memory's layout: the record's 31 doubles.
+struct ChannelMemoryLayout {
+    static constexpr int kSize = kChannelMemorySize;
+    static constexpr int slot(AmpChannel channel, int32_t index) noexcept
+    {
+        const int entry = memoryEntry(channel, index);
+        return entry < 0 ? -1 : memoryOffset(channel) + entry;
+    }
+    // What a channel recall sets, in this order.
+    static constexpr int32_t kRecallOrder[] = {kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kVolume,
+                                               kBoost, kBright, kPowerAmp};
+};
 
 }  // namespace tavik

@@ -13,39 +13,31 @@ namespace tavik {
 
 namespace {
 
-constexpr const char* kEffectName = "Tavik_FullStack_v1_04";
-constexpr const char* kVendor = "Mirad Plugins";
-constexpr int32_t kVendorVersion = 1040;
 constexpr const char* kBuiltinIrName[2] = {"Tavik_IR_Center(Alu)", "Tavik_IR_Edge(Alu)"};
 
 }  // namespace
 
 Tavik::Tavik(vst::AudioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), loadFfts_(std::make_unique<cabinet::RealFftPair>()) {
+    : Effect(audioMaster), loadFfts_(std::make_unique<cabinet::RealFftPair>()) {
     for (auto& p : params_) p.store(0.0f, std::memory_order_relaxed);
-    for (auto& m : memory_) m.store(0.0, std::memory_order_relaxed);
     for (int c = 0; c < 2; ++c) vst::copyText(builtinName_[c], kBuiltinIrName[c], kNameField - 1);
     {
         std::lock_guard<std::mutex> lock(writer_);
-        publishAmpDesigns();
+        amp_.requestSetup(sampleRate_);
         initPrograms();
-        applyProgram(0);
+        selectProgram(0);
     }
-    canProcessReplacing();
     setUniqueID(vst::fourCC("TVKS"));
-    setNumInputs(2);
-    setNumOutputs(2);
     new SDEditor(this);  // registers itself as this effect's editor, which owns and deletes it
     // No audio runs yet: take the first program's design now and put the valve stages at rest.
     adoptPending();
     amp_.setupStages();
-    programsAreChunks();
 }
 
 Tavik::~Tavik() = default;
 
 void Tavik::initPrograms() noexcept {
-    for (auto& record : programs_) {
+    for (auto& record : bank_) {
         std::memset(&record, 0, sizeof(record));
         vst::copyText(record.name, "Init", kProgramNameLen);
         vst::copyText(record.ir1Name, "Empty", kNameField - 1);
@@ -66,44 +58,38 @@ void Tavik::initPrograms() noexcept {
 }
 
 AmpChannel Tavik::selectedChannel() const noexcept {
-    if (channelFlag_.load(std::memory_order_relaxed)) return AmpChannel::Overdrive;
-    return crunchFlag_.load(std::memory_order_relaxed) ? AmpChannel::Crunch : AmpChannel::Clean;
+    return effect::selectedChannel(channelFlag_.load(std::memory_order_relaxed) != 0,
+                                   crunchFlag_.load(std::memory_order_relaxed) != 0);
+}
+
+void FullStackTraits::repair(ProgramRecord& record) noexcept {
+    record.name[kProgramNameLen] = '\0';
+    record.ir1Name[kNameField - 1] = '\0';
+    record.ir2Name[kNameField - 1] = '\0';
+    for (float& v : record.values) v = vst::clampUnit(v);
+    for (double& m : record.channelMemory) {
+        if (!(m > 0.0)) m = 0.0;
+        if (m > 1.0) m = 1.0;
+    }
 }
 
 void Tavik::store(int32_t index, float value) noexcept {
     params_[index].store(value, std::memory_order_relaxed);
     int slot = recordSlot(index);
-    if (slot >= 0) programs_[currentProgram_].values[slot] = value;
+    if (slot >= 0) bank_[currentProgram_].values[slot] = value;
 }
 
 void Tavik::remember(int32_t index, float value) noexcept {
-    AmpChannel channel = selectedChannel();
-    int entry = memoryEntry(channel, index);
-    if (entry < 0) return;
-    int at = memoryOffset(channel) + entry;
-    memory_[at].store(value, std::memory_order_relaxed);
-    programs_[currentProgram_].channelMemory[at] = value;
+    memory_.remember(selectedChannel(), index, value, bank_[currentProgram_].channelMemory);
 }
 
-void Tavik::recall(AmpChannel channel) {
-    auto remembered = [&](int32_t index) {
-        return static_cast<float>(memory_[memoryOffset(channel) + memoryEntry(channel, index)].load(std::memory_order_relaxed));
+// Never locks, allocates or waits, but for the two load triggers off the audio thread, which open a file
+// selector.
+void Tavik::apply(int32_t index, float v, effect::Changes& changes) {
+    auto recall = [&](AmpChannel channel) {
+        memory_.recall(channel, [&](int32_t i, float value) { change(i, value, changes); });
     };
-    for (int32_t index : {kInput, kDrive1, kDrive2, kLow, kMid, kHigh, kContour, kVolume})
-        setParameter(index, remembered(index));
-    if (channel == AmpChannel::Overdrive) setParameter(kBoost, remembered(kBoost));
-    setParameter(kBright, remembered(kBright));
-    setParameter(kPowerAmp, remembered(kPowerAmp));
-}
-
-// Runs on any thread, the audio thread included: it never locks, allocates or waits (but for the two load
-// triggers, which open a file selector). A value set to what it already is changes nothing audible.
-void Tavik::setParameter(int32_t index, float value) {
-    float v = vst::clampUnit(value);
-    if (index < 0 || index >= kNumParams) {
-        if (editor_) editor_->setParameter(index, v);
-        return;
-    }
+    const bool on = switchOn(index, v);
     switch (index) {
     case kInput:
     case kLow:
@@ -118,35 +104,28 @@ void Tavik::setParameter(int32_t index, float value) {
         break;
     case kChannel:
         store(index, v);
-        if (v >= 0.5f) {
-            channelFlag_.store(1, std::memory_order_relaxed);
-            recall(AmpChannel::Overdrive);
-        } else {
-            channelFlag_.store(0, std::memory_order_relaxed);
-            recall(crunchFlag_.load(std::memory_order_relaxed) ? AmpChannel::Crunch : AmpChannel::Clean);
-        }
+        channelFlag_.store(on ? 1 : 0, std::memory_order_relaxed);
+        recall(selectedChannel());
         break;
     case kCleanCrunch:
         store(index, v);
-        crunchFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
-        if (channelFlag_.load(std::memory_order_relaxed) == 0)
-            recall(v >= 0.5f ? AmpChannel::Crunch : AmpChannel::Clean);
+        crunchFlag_.store(on ? 1 : 0, std::memory_order_relaxed);
+        if (channelFlag_.load(std::memory_order_relaxed) == 0) recall(selectedChannel());
         break;
     case kBoost:
         store(index, v);
-        boostFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        boostFlag_.store(on ? 1 : 0, std::memory_order_relaxed);
         if (channelFlag_.load(std::memory_order_relaxed) == 1) remember(index, v);
         break;
     case kBright:
         store(index, v);
-        brightFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        brightFlag_.store(on ? 1 : 0, std::memory_order_relaxed);
         remember(index, v);
         break;
     case kDrive1:
     case kDrive2: {
-        // Each drive pot is live only in its own channel; elsewhere it rests at the middle.
-        AmpChannel owner = index == kDrive1 ? AmpChannel::Crunch : AmpChannel::Overdrive;
-        float d = selectedChannel() == owner ? v : 0.5f;
+        const float d = effect::drivePot(selectedChannel(), index == kDrive1 ? AmpChannel::Crunch
+                                                                              : AmpChannel::Overdrive, v);
         store(index, d);
         remember(index, d);
         (index == kDrive1 ? drive1Gain_ : drive2Gain_).store(amp::driveTaper(live(index)), std::memory_order_relaxed);
@@ -157,17 +136,17 @@ void Tavik::setParameter(int32_t index, float value) {
     case kQuality:
         // Both designs are ready; the audio side takes the one the flag names at its next block.
         store(index, v);
-        highQFlag_.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        highQFlag_.store(on ? 1 : 0, std::memory_order_relaxed);
         break;
     case kPhase1:
     case kPhase2:
         store(index, v);
-        cabinet_.setPolarityInverted(index - kPhase1, v >= 0.5f);
+        cabinet_.setPolarityInverted(index - kPhase1, on);
         break;
     case kVolume1:
         store(index, v);
         cabinet_.setVolume(0, v);
-        if (stereoLinkFlag_.load(std::memory_order_relaxed)) setParameter(kVolume2, 1.0f - v);
+        if (stereoLinkFlag_.load(std::memory_order_relaxed)) change(kVolume2, 1.0f - v, changes);
         break;
     case kVolume2:
         store(index, stereoLinkFlag_.load(std::memory_order_relaxed) ? 1.0f - live(kVolume1) : v);
@@ -192,18 +171,18 @@ void Tavik::setParameter(int32_t index, float value) {
     case kCab2On:
         // A cabinet switched off has its tail cleared by the audio side at the next block.
         store(index, v);
-        cabinet_.setEnabled(index - kCab1On, v >= 0.5f);
+        cabinet_.setEnabled(index - kCab1On, on);
         break;
     case kStereoLink: {
         // Only switching the link on centres the pans and resets Volume1: a value sent again while the link
         // is on must not throw away the levels set since.
         store(index, v);
-        const int link = v > 0.5f ? 1 : 0;
+        const int link = on ? 1 : 0;
         const int was = stereoLinkFlag_.exchange(link, std::memory_order_relaxed);
         if (link && !was) {
-            setParameter(kPan1, 0.5f);
-            setParameter(kPan2, 0.5f);
-            setParameter(kVolume1, 0.5f);
+            change(kPan1, 0.5f, changes);
+            change(kPan2, 0.5f, changes);
+            change(kVolume1, 0.5f, changes);
         }
         cabinet_.setMakeupGain(link ? 7.5 : 5.0);
         break;
@@ -218,8 +197,8 @@ void Tavik::setParameter(int32_t index, float value) {
     case kLoadIr2:
         // Hosts that apply automation on their audio thread would hold it in a modal dialog: from there the
         // trigger only asks an open editor to run the load at its next idle.
-        if (v > 0.5f) {
-            if (std::this_thread::get_id() == audioThread_.load(std::memory_order_relaxed))
+        if (on) {
+            if (audio_.onAudioThread())
                 deferredLoad_[static_cast<std::size_t>(index - kLoadIr1)].store(true, std::memory_order_relaxed);
             else
                 loadExternalIr(index - kLoadIr1);
@@ -228,27 +207,15 @@ void Tavik::setParameter(int32_t index, float value) {
     case kIrSource1:
     case kIrSource2:
         store(index, v);
-        cabinet_.setExternalSource(index - kIrSource1, v > 0.5f);
+        cabinet_.setExternalSource(index - kIrSource1, on);
         break;
     default:
         break;
     }
-    adoptBeforeAudio();
-    if (editor_) editor_->setParameter(index, v);
 }
-
-float Tavik::getParameter(int32_t index) {
-    if (index < 0 || index >= kNumParams || !parameterInfo(index).hasValue) return 0.0f;
-    if (index == kLoadIr1 || index == kLoadIr2) return 0.0f;
-    return live(index);
-}
-
-// Hosts may go on processing between suspend and resume: what arrives meanwhile takes the path it takes at
-// any other time.
-void Tavik::suspend() {}
 
 void Tavik::resume() {
-    audioStarted_.store(true, std::memory_order_relaxed);
+    Effect::resume();
     // Delays set while suspended take effect at once, without a glide.
     cabinet_.snapDelays();
 }
@@ -271,10 +238,10 @@ void Tavik::setSampleRate(float rate) {
     cabinet::CabinetSection::EnginePtr engine = cabinet_.buildEngine(rate);
     if (!engine) return;  // out of memory: the current rate stays in force
     sampleRate_ = rate;
-    publishAmpDesigns();
+    amp_.requestSetup(sampleRate_);
     {
         // The cabinets' buffers are replaced: the audio side plays silence for a block that would start now.
-        realtime::AudioGuard::Hold side(guard_);
+        realtime::AudioGuard::Hold side(audio_.guard());
         engine = cabinet_.install(std::move(engine));
     }
     engine.reset();
@@ -284,46 +251,22 @@ void Tavik::setSampleRate(float rate) {
     adoptBeforeAudio();
 }
 
-void Tavik::publishAmpDesigns() {
-    AmpDesigns& designs = ampDesigns_.back();
-    designs.quality[0] = amp::makeAmpDesign(sampleRate_, false);
-    designs.quality[1] = amp::makeAmpDesign(sampleRate_, true);
-    ampDesigns_.publish();
-}
-
 bool Tavik::adoptPending() noexcept {
-    if (ampDesigns_.fetch()) adoptedQuality_ = -1;
-    const int quality = highQFlag_.load(std::memory_order_relaxed);
-    if (quality != adoptedQuality_) {
-        amp_.adopt(ampDesigns_.front().quality[quality]);
-        adoptedQuality_ = quality;
-    }
-    return cabinet_.beginBlock();
+    amp_.adoptPending(highQFlag_.load(std::memory_order_relaxed) != 0);
+    return cabinet_.adoptPending();
 }
 
 void Tavik::adoptBeforeAudio() noexcept {
-    // Once audio has run, changes wait for the top of a block whether or not the host says it is suspended:
-    // hosts go on processing between suspend and resume, and taking the audio side here would silence a block.
-    if (audioStarted_.load(std::memory_order_relaxed)) return;
-    realtime::AudioGuard::Try side(guard_);
-    if (side.held()) adoptPending();
+    audio_.adoptBeforeAudio([this]() noexcept { adoptPending(); });
 }
 
 void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) {
-    if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
+    // Another thread replacing the cabinets, or no rate ever set: silence, without waiting.
+    effect::AudioSide::Block block(audio_, inputs, outputs, sampleFrames, [this]() noexcept { return adoptPending(); });
+    if (!block.runs()) return;
     const float* in = inputs[0];
     float* outL = outputs[0];
     float* outR = outputs[1];
-    const std::thread::id self = std::this_thread::get_id();
-    if (audioThread_.load(std::memory_order_relaxed) != self) audioThread_.store(self, std::memory_order_relaxed);
-    if (!audioStarted_.load(std::memory_order_relaxed)) audioStarted_.store(true, std::memory_order_relaxed);
-    realtime::AudioGuard::Try side(guard_);
-    if (!side.held() || !adoptPending()) {
-        // Another thread is replacing the cabinets, or no rate was ever set: silence, without waiting.
-        std::fill(outL, outL + sampleFrames, 0.0f);
-        std::fill(outR, outR + sampleFrames, 0.0f);
-        return;
-    }
     amp_.beginBlock({live(kInput), live(kLow), live(kMid), live(kHigh), live(kContour), live(kPowerAmp)});
     // The amp works a run of samples at a time, the cabinets a frame at a time.
     constexpr int32_t kRun = amp::AmpPath::kMaxRun;
@@ -353,39 +296,30 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     }
 }
 
-void Tavik::setProgram(int32_t program) {
-    if (program < 0 || program >= kNumPrograms) return;
-    std::lock_guard<std::mutex> lock(writer_);
-    // The program in force, chosen again (hosts do it on every session load): nothing changes.
-    if (programApplied_ && program == currentProgram_) return;
-    applyProgram(program);
-}
-
 void Tavik::applyProgram(int32_t program) {
     currentProgram_ = program;
-    ProgramRecord& record = programs_[program];
-    // The record may come from a damaged project file: nothing outside 0..1 reaches the live state.
-    for (int m = 0; m < kChannelMemorySize; ++m)
-        memory_[m].store(vst::clampUnit(static_cast<float>(record.channelMemory[m])), std::memory_order_relaxed);
+    ProgramRecord& record = bank_[program];
+    memory_.load(record.channelMemory);
     // The replay stores into this record as it goes (switching the stereo link on resets Volume1 and the
     // pans), so it replays the values the program had when it was chosen.
     std::array<float, sizeof(ProgramRecord::values) / sizeof(float)> stored;
     std::copy(std::begin(record.values), std::end(record.values), stored.begin());
+    effect::Changes changes;
     for (int32_t index : {kChannel, kCleanCrunch, kQuality, kStereoLink, kPhase1, kPhase2, kVolume1, kVolume2,
                           kPan1, kPan2, kFreqHp1, kFreqHp2, kFreqLp1, kFreqLp2, kCab1On, kCab2On, kDelay1,
                           kDelay2})
-        setParameter(index, stored[recordSlot(index)]);
+        change(index, vst::clampUnit(stored[recordSlot(index)]), changes);
     cabinet_.clearAll();
     setIrName(0, record.ir1Name);
     setIrName(1, record.ir2Name);
     restoreExternalIrs();
     // Both source switches are applied on every switch, so each cabinet always has its spectrum.
-    setParameter(kIrSource1, stored[recordSlot(kIrSource1)]);
-    setParameter(kIrSource2, stored[recordSlot(kIrSource2)]);
+    change(kIrSource1, vst::clampUnit(stored[recordSlot(kIrSource1)]), changes);
+    change(kIrSource2, vst::clampUnit(stored[recordSlot(kIrSource2)]), changes);
     // A program takes its stored delays at once; only changes made while it plays glide.
     cabinet_.snapDelays();
-    programApplied_ = true;
     adoptBeforeAudio();
+    tell(changes);
 }
 
 void Tavik::setIrName(int cabinet, const char* name) {
@@ -420,96 +354,6 @@ bool Tavik::irLabelText(int cabinet, char* text, std::size_t size) const {
     const char* name = message ? irMessage_[cabinet].c_str() : external ? irName_[cabinet] : builtinName_[cabinet];
     vst::copyText(text, name, static_cast<int>(std::min<std::size_t>(size - 1, 1 << 20)));
     return true;
-}
-
-void Tavik::setProgramName(char* name) {
-    vst::copyText(programs_[currentProgram_].name, name, kProgramNameLen);
-}
-
-void Tavik::getProgramName(char* name) {
-    vst::copyText(name, programs_[currentProgram_].name, kProgramNameLen);
-}
-
-bool Tavik::getProgramNameIndexed(int32_t, int32_t index, char* text) {
-    if (index < 0 || index >= kNumPrograms) return false;
-    vst::copyText(text, programs_[index].name, kProgramNameLen);
-    return true;
-}
-
-void Tavik::getParameterLabel(int32_t index, char* label) {
-    if (index < 0 || index >= kNumParams) return;
-    if (const char* l = parameterInfo(index).label) vst::copyText(label, l, vst::kVstMaxParamStrLen);
-}
-
-void Tavik::getParameterDisplay(int32_t index, char* text) {
-    if (index < 0 || index >= kNumParams) return;
-    switch (parameterInfo(index).display) {
-    case Display::Value:
-        vst::formatValue(live(index), text, vst::kVstMaxParamStrLen);
-        break;
-    case Display::Decibels:
-        vst::formatDecibels(live(index), text, vst::kVstMaxParamStrLen);
-        break;
-    case Display::None:
-        break;
-    }
-}
-
-void Tavik::getParameterName(int32_t index, char* text) {
-    if (index < 0 || index >= kNumParams) return;
-    if (const char* n = parameterInfo(index).name) vst::copyText(text, n, 31);
-}
-
-int32_t Tavik::getChunk(void** data, bool isPreset) {
-    if (!data) return 0;
-    if (isPreset) {
-        *data = &programs_[currentProgram_];
-        return kProgramChunkSize;
-    }
-    *data = programs_;
-    return kBankChunkSize;
-}
-
-int32_t Tavik::setChunk(void* data, int32_t byteSize, bool isPreset) {
-    if (!data) return 0;
-    std::lock_guard<std::mutex> lock(writer_);
-    ProgramRecord& current = programs_[currentProgram_];
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    if (isPreset) {
-        if (byteSize != kProgramChunkSize) return 0;
-    } else {
-        if (byteSize != kBankChunkSize) return 0;
-        bytes += static_cast<std::size_t>(currentProgram_) * sizeof(ProgramRecord);
-    }
-    // Hosts hand back the chunk they were given (on every session load, some with the very pointer getChunk
-    // returned): when the program in force comes back unchanged there is nothing to apply, and nothing to hear.
-    const bool unchanged = std::memcmp(&current, bytes, sizeof(ProgramRecord)) == 0;
-    // memmove: the data may be our own records.
-    if (isPreset)
-        std::memmove(&current, data, kProgramChunkSize);
-    else
-        std::memmove(programs_, data, kBankChunkSize);
-    if (!unchanged || !programApplied_) applyProgram(currentProgram_);
-    return 1;
-}
-
-bool Tavik::getEffectName(char* name) {
-    vst::copyText(name, kEffectName, vst::kVstMaxEffectNameLen);
-    return true;
-}
-
-bool Tavik::getVendorString(char* text) {
-    vst::copyText(text, kVendor, vst::kVstMaxVendorStrLen);
-    return true;
-}
-
-bool Tavik::getProductString(char* text) {
-    vst::copyText(text, kEffectName, vst::kVstMaxProductStrLen);
-    return true;
-}
-
-int32_t Tavik::getVendorVersion() {
-    return kVendorVersion;
 }
 
 }  // namespace tavik

@@ -24,7 +24,7 @@ struct Frames {
 Frames run(CabinetSection& s, const std::vector<double>& in)
 {
     Frames f;
-    if (!s.beginBlock()) {
+    if (!s.adoptPending()) {
         f.left.assign(in.size(), 0.0f);
         f.right.assign(in.size(), 0.0f);
         return f;
@@ -87,7 +87,7 @@ TEST(CabinetSection, SilentAndInertBeforeTheFirstRate)
     CabinetSection s;
     EXPECT_EQ(s.fftSize(), 0);
     EXPECT_EQ(s.activeSpectrum(0), nullptr);
-    EXPECT_FALSE(s.beginBlock());
+    EXPECT_FALSE(s.adoptPending());
     s.clearAll();
     s.setExternalSource(1, true);
     const double one = 1.0;
@@ -107,7 +107,7 @@ TEST(CabinetSection, RateChoosesSizesAndUnusableRatesChangeNothing)
     EXPECT_EQ(s.fftSize(), 2048);
     EXPECT_EQ(s.blockSize(), 200);
     EXPECT_EQ(s.delaySize(), 220);
-    ASSERT_TRUE(s.beginBlock());
+    ASSERT_TRUE(s.adoptPending());
     EXPECT_TRUE(s.runs(0) && s.runs(1));
     EXPECT_EQ(s.activeSpectrum(1), s.internalSpectrum(1));
 

@@ -62,7 +62,7 @@ void compareWithPerSample(bool highQ, amp::StageVectors vectors)
 {
     PreampChain chain;
     chain.requestSetup(44100.0f);
-    chain.adoptPendingSetup(highQ);
+    chain.adoptPending(highQ);
     chain.runStagesOn(vectors);
     PerSampleChain ref{chain.pathLeft(), chain.pathRight()};
 
@@ -117,7 +117,7 @@ TEST(PreampBlocks, InPlaceBuffersGiveTheSameOutput)
     PreampChain a, b;
     for (PreampChain* c : {&a, &b}) {
         c->requestSetup(44100.0f);
-        c->adoptPendingSetup(false);
+        c->adoptPending(false);
     }
     const int n = 300;
     std::vector<float> inL(n), inR(n);

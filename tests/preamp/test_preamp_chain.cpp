@@ -41,12 +41,12 @@ TEST(PreampSetup, OversamplingFactorFollowsHostRateAndQuality)
     for (const Case c : {Case{44100, 4, 8}, Case{49999, 4, 8}, Case{50000, 2, 4}, Case{96000, 2, 4}}) {
         auto fx = makeEffect();
         fx->setSampleRate(c.rate);
-        fx->adoptPendingSetup();
+        fx->adoptPendingNow();
         EXPECT_EQ(fx->chain().factor(), c.lowQ) << c.rate;
         EXPECT_NEAR(fx->chain().oversampledRate(), c.lowQ * static_cast<double>(c.rate), 1e-6) << c.rate;
         EXPECT_EQ(fx->chain().lastSetupRate(), c.rate);
         fx->setParameter(kQuality, 1.0f);
-        fx->adoptPendingSetup();
+        fx->adoptPendingNow();
         EXPECT_EQ(fx->chain().factor(), c.highQ) << c.rate;
         EXPECT_EQ(fx->chain().pathRight().factor, c.highQ) << c.rate;
         EXPECT_NEAR(fx->chain().pathLeft().T * c.highQ * c.rate, 1.0, 1e-15) << c.rate;
@@ -60,18 +60,18 @@ TEST(PreampSetup, HostAnswerWinsAndUnusableRatesAreIgnored)
         auto fx = makeEffect();
         EXPECT_EQ(fx->getSampleRate(), 48000.0f) << "the constructor already asks the host";
         fx->setSampleRate(44100.0f);
-        fx->adoptPendingSetup();
+        fx->adoptPendingNow();
         EXPECT_EQ(fx->getSampleRate(), 48000.0f);
         EXPECT_NEAR(fx->chain().oversampledRate(), 192000.0, 1e-6);
     }
     HostRateAnswer answer(-5);
     auto fx = makeEffect();
     fx->setSampleRate(96000.0f);
-    fx->adoptPendingSetup();
+    fx->adoptPendingNow();
     EXPECT_EQ(fx->getSampleRate(), 96000.0f) << "a negative answer leaves the given rate";
     for (float bad : {0.0f, -44100.0f, std::nanf(""), INFINITY}) {
         fx->setSampleRate(bad);
-        fx->adoptPendingSetup();
+        fx->adoptPendingNow();
         EXPECT_EQ(fx->getSampleRate(), 96000.0f) << bad;
         EXPECT_EQ(fx->chain().factor(), 2) << bad;
         EXPECT_EQ(fx->chain().lastSetupRate(), 96000.0f) << bad;
@@ -90,7 +90,7 @@ TEST(PreampSetup, QualityToggleKeepsStagesWhileANewRateRestsThem)
     ASSERT_NE(before.lpCh2Post.y1, 0.0);
     ASSERT_NE(before.stageCh2A.y, 0.0);
     fx->setParameter(kQuality, 1.0f);
-    fx->adoptPendingSetup();
+    fx->adoptPendingNow();
     EXPECT_EQ(fx->chain().factor(), 8);
     expectStagesEqual(fx->chain().pathLeft(), before, "after a quality toggle");
     EXPECT_EQ(fx->chain().pathLeft().lpCh2Post.y1, 0.0) << "the filters are redesigned and cleared";
@@ -102,7 +102,7 @@ TEST(PreampSetup, QualityToggleKeepsStagesWhileANewRateRestsThem)
     // A rate change followed by a toggle before the audio thread looks: the rest must not be lost.
     fx->setSampleRate(48000.0f);
     fx->setParameter(kQuality, 0.0f);
-    fx->adoptPendingSetup();
+    fx->adoptPendingNow();
     EXPECT_EQ(fx->chain().factor(), 4);
     amp::AmpPath rest;
     rest.setupStages(fx->chain().oversampledRate());
@@ -112,7 +112,7 @@ TEST(PreampSetup, QualityToggleKeepsStagesWhileANewRateRestsThem)
     render(*fx, x, x);
     fx->setSampleRate(48000.0f);  // the same rate again: the stages carry on
     const amp::AmpPath playing = fx->chain().pathLeft();
-    fx->adoptPendingSetup();
+    fx->adoptPendingNow();
     expectStagesEqual(fx->chain().pathLeft(), playing, "after the same rate");
 }
 

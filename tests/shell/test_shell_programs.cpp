@@ -1,6 +1,7 @@
 // Programs, the state chunk and external impulse responses of the full-stack effect.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -242,6 +243,53 @@ TEST(Programs, DamagedChunksAreAppliedSafely) {
             for (float s : out) ASSERT_TRUE(std::isfinite(s)) << "round " << round << " program " << p;
         }
     }
+}
+
+// A project's chunk is kept as the host gave it, but what it holds outside its ranges is repaired, so that
+// the next save hands the host a sound record (the preamp-only plug-in does the same).
+TEST(Programs, DamagedRecordIsRepairedWhereItIsStored) {
+    auto t = make();
+    void* data = nullptr;
+    t->getChunk(&data, true);
+    tavik::ProgramRecord bad;
+    std::memcpy(&bad, data, sizeof bad);
+    std::memset(bad.name, 'Z', sizeof bad.name);
+    std::memset(bad.ir2Name, 'Q', sizeof bad.ir2Name);
+    bad.values[tavik::recordSlot(tavik::kVolume1)] = NAN;
+    bad.values[tavik::recordSlot(tavik::kLow)] = 7.0f;
+    bad.channelMemory[3] = -1e300;
+    bad.channelMemory[4] = NAN;
+    ASSERT_EQ(t->setChunk(&bad, tavik::kProgramChunkSize, true), 1);
+    const tavik::ProgramRecord& r = t->program(0);
+    EXPECT_EQ(std::string(r.name), std::string(24, 'Z'));
+    EXPECT_EQ(std::strlen(r.ir2Name), 63u);
+    for (float v : r.values) EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
+    for (double m : r.channelMemory) EXPECT_TRUE(m >= 0.0 && m <= 1.0) << m;
+    EXPECT_EQ(t->getParameter(tavik::kVolume1), 0.0f);
+}
+
+// Each parameter a change touches reaches the editor once, after the ones it set in turn.
+TEST(Programs, AProgramSwitchTellsTheEditorOncePerParameter) {
+    struct Spy : vst::AEffEditor {
+        Spy(vst::AudioEffect* effect, std::vector<int32_t>* into) : AEffEditor(effect), log(into) {}
+        void setParameter(int32_t index, float) override { log->push_back(index); }
+        std::vector<int32_t>* log;
+    };
+    auto t = make();
+    std::vector<int32_t> log;
+    t->setParameter(tavik::kStereoLink, 1.0f);
+    t->setProgram(1);
+    t->setEditor(new Spy(t.get(), &log));
+    t->setProgram(0);
+    std::vector<int32_t> sorted = log;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "an index told twice";
+    EXPECT_EQ(log.back(), tavik::kIrSource2);
+    log.clear();
+    t->setParameter(tavik::kStereoLink, 0.0f);
+    t->setParameter(tavik::kStereoLink, 1.0f);
+    const std::vector<int32_t> link{tavik::kPan1, tavik::kPan2, tavik::kVolume2, tavik::kVolume1, tavik::kStereoLink};
+    EXPECT_EQ(std::vector<int32_t>(log.begin() + 1, log.end()), link);
 }
 
 TEST(Programs, StoredSpectrumBeyondAPreparedOneIsSilence) {
