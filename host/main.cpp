@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
             return runEdit(options);
         case Command::Snapshot:
             return runSnapshot(options);
+        case Command::Live:
+            return runLive(options);
         }
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vsthost: %s (vsthost --help lists the commands)\n", e.what());

@@ -1,5 +1,6 @@
 #include "host/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -42,6 +43,7 @@ enum Takes : unsigned {
     kInPlace = 1u << 4,
     kQuiet = 1u << 5,
     kBenchInput = 1u << 6,  // --input --silence
+    kLive = 1u << 7,        // --name --connect --no-editor --cc
 };
 
 struct CommandShape {
@@ -60,6 +62,7 @@ const std::map<std::string, CommandShape>& commands() {
         {"demo", {Command::Demo, 0, 1, kQuiet}},
         {"edit", {Command::Edit, 1, 0, kSetup}},
         {"snapshot", {Command::Snapshot, 2, 0, kSetup}},
+        {"live", {Command::Live, 1, 0, kSetup | kLive}},
         {"help", {Command::Help, 0, 0, 0}},
     };
     return table;
@@ -174,6 +177,32 @@ Options parseOptions(const std::vector<std::string>& args) {
             action.kind = Action::Kind::OpenFile;
             action.path = value();
             options.actions.push_back(action);
+        } else if (arg == "--name") {
+            allowed(kLive);
+            options.clientName = value();
+            if (options.clientName.empty()) throw UsageError("--name needs a client name");
+        } else if (arg == "--no-editor") {
+            allowed(kLive);
+            options.noEditor = true;
+        } else if (arg == "--connect") {
+            allowed(kLive);
+            options.connect = true;
+            // Patterns are optional: the next argument is taken only when it has the IN,OUT comma.
+            if (i + 1 < args.size() && args[i + 1].find(',') != std::string::npos) {
+                const std::string& both = args[++i];
+                const auto comma = both.find(',');
+                options.connectIn = both.substr(0, comma);
+                options.connectOut = both.substr(comma + 1);
+            }
+        } else if (arg == "--cc") {
+            allowed(kLive);
+            const std::string& text = value();
+            const auto equals = text.find('=');
+            const auto number = parseNumber<int>(text.substr(0, std::min(equals, text.size())));
+            const auto index = equals == std::string::npos ? std::nullopt : parseNumber<int32_t>(text.substr(equals + 1));
+            if (!number || *number < 0 || *number > 127 || !index || *index < 0)
+                throw UsageError("--cc needs CONTROLLER=INDEX, a controller 0..127 and a parameter index, got '" + text + "'");
+            options.controllers.emplace_back(*number, *index);
         } else if (arg == "--save") {
             allowed(kSetup);
             options.savePath = value();
@@ -190,7 +219,7 @@ Options parseOptions(const std::vector<std::string>& args) {
             {Command::Info, "info PLUGIN.so"},       {Command::Render, "render PLUGIN.so IN OUT.wav"},
             {Command::Bench, "bench PLUGIN.so"},     {Command::Validate, "validate PLUGIN.so"},
             {Command::Demo, "demo [OUTDIR]"},        {Command::Help, "help"},
-            {Command::Edit, "edit PLUGIN.so"},       {Command::Snapshot, "snapshot PLUGIN.so OUT.png"},
+            {Command::Edit, "edit PLUGIN.so"}, {Command::Live, "live PLUGIN.so"},       {Command::Snapshot, "snapshot PLUGIN.so OUT.png"},
         };
         throw UsageError(std::string("expected: vsthost ") + expected.at(shape.command));
     }
@@ -219,6 +248,8 @@ const char* usageText() {
            "  vsthost bench PLUGIN.so [--seconds S] [--input FILE | --silence] [options] [--json]\n"
            "  vsthost snapshot PLUGIN.so OUT.png [options]   (the editor's window as a picture)\n"
            "  vsthost edit PLUGIN.so [options] [--save FILE]  (the editor in a window; preset saved on close)\n"
+           "  vsthost live PLUGIN.so [options] [--name NAME] [--connect [IN,OUT]] [--cc N=INDEX]... [--no-editor]\n"
+           "                     (a JACK client around the plug-in, to play live)\n"
            "  vsthost demo [OUTDIR]\n"
            "options, applied in command-line order:\n"
            "  --rate HZ          sample rate (default: the input file's, else 44100)\n"

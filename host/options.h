@@ -9,7 +9,7 @@
 
 namespace vsthost {
 
-enum class Command { Help, Info, Render, Bench, Validate, Demo, Edit, Snapshot };
+enum class Command { Help, Info, Render, Bench, Validate, Demo, Edit, Snapshot, Live };
 
 // One of the options that change the plug-in, applied in command-line order.
 struct Action {
@@ -36,6 +36,12 @@ struct Options {
     bool inPlace = false;
     std::vector<Action> actions;
     std::string savePath;
+    // live: the JACK client's name (default the plug-in's), the ports to connect, the editor, MIDI controllers.
+    std::string clientName;
+    bool connect = false;
+    std::string connectIn, connectOut;  // port-name patterns; empty: the physical ports
+    bool noEditor = false;
+    std::vector<std::pair<int, int32_t>> controllers;  // MIDI controller number, parameter index
 };
 
 // Throws UsageError with one line on any malformed or unknown argument.
