@@ -12,7 +12,7 @@ jackd_pid="" live_pid=""
 cleanup() {
   [ -n "$live_pid" ] && kill -9 "$live_pid" 2>/dev/null
   [ -n "$jackd_pid" ] && kill -9 "$jackd_pid" 2>/dev/null
-  rm -rf "$dir"
+  [ -n "${KEEP:-}" ] || rm -rf "$dir"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; for f in "$dir"/*.txt; do echo "== $f"; cat "$f"; done; exit 1; }
@@ -27,10 +27,10 @@ wait_for_port() {
   for _ in $(seq 150); do timeout 5 jack_lsp 2>/dev/null | grep -qx "$1" && return 0; sleep 0.1; done
   fail "port $1 did not appear"
 }
-# Waits at most $2 seconds for vsthost live to end; its status lands in $status.
+# Waits at most $1 seconds for vsthost live to end; its status lands in $status.
 wait_live() {
-  for _ in $(seq $(($2 * 10))); do kill -0 "$live_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$live_pid" 2>/dev/null && fail "vsthost live still running after $2 s"
+  for _ in $(seq $(($1 * 10))); do kill -0 "$live_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$live_pid" 2>/dev/null && fail "vsthost live still running after $1 s"
   wait "$live_pid"; status=$?; live_pid=""
 }
 
@@ -66,7 +66,11 @@ play)
   grep -qx "controller 7 set parameter 2 to 0.503937" "$dir/out.txt" || fail "MIDI controller"
   grep -q "cycles of 512 frames" "$dir/out.txt" || fail "block-size change not taken"
   timeout 60 "$vsthost" render "$plugin" "$dir/signal.wav" "$dir/rendered.wav" --block 256 --quiet || fail "render"
-  "$client" compare "$dir/recorded.wav" "$dir/rendered.wav" 256 "${LIVE_TOLERANCE:-0}" | tee "$dir/compare.txt"
+  # Not bit for bit: the amp's output keeps a trace of how long it ran before the first note (its guard
+  # signal's phase), and the live client ran an unknown number of silent cycles first. Two renders whose
+  # silent lead-ins differ by one cycle differ by up to 0.0019 at a peak of 1.34 all through; the
+  # recording shifted by a single frame differs by 0.34.
+  "$client" compare "$dir/recorded.wav" "$dir/rendered.wav" 256 0.005 | tee "$dir/compare.txt"
   [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the live output differs from the render"
   ;;
 realtime)
