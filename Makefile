@@ -3,7 +3,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-tsan test-fuzz bench clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps build install demo test test-unit test-asan test-tsan test-fuzz bench clean
 
 all: build
 
@@ -13,6 +15,9 @@ deps:
 build: deps
 	cmake -S . -B build -G Ninja $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
+
+install: build
+	cmake --install build --prefix $(PREFIX)
 
 demo: build
 	build/vsthost demo demo-out
