@@ -75,12 +75,29 @@ TEST(Options, BadSettingsAndArgumentsAreRefused) {
         {"bench", "p.so", "--input"},
         {"render", "p.so", "a", "b", "--silence"},          // bench only
         {"transmogrify", "p.so"},
+        {"live", "p.so", "--cc", "128=1"},                   // controllers are 0..127
+        {"live", "p.so", "--cc", "7"},
+        {"render", "p.so", "a", "b", "--no-editor"},         // live only
     };
     for (const auto& args : bad) {
         std::string line;
         for (const auto& a : args) line += a + " ";
         EXPECT_THROW(parseOptions(args), vsthost::UsageError) << line;
     }
+}
+
+// --connect takes patterns only when the next argument has the IN,OUT comma, so the plug-in may follow it.
+TEST(Options, LiveConnectAndControllers) {
+    auto bare = parseOptions({"live", "--connect", "p.so", "--cc", "7=2", "--cc", "1=0"});
+    EXPECT_EQ(bare.plugin, "p.so");
+    EXPECT_TRUE(bare.connect);
+    EXPECT_TRUE(bare.connectIn.empty() && bare.connectOut.empty());
+    ASSERT_EQ(bare.controllers.size(), 2u);
+    EXPECT_EQ(bare.controllers[0], (std::pair<int, int32_t>{7, 2}));
+    auto patterns = parseOptions({"live", "p.so", "--connect", "system:capture_2,", "--name", "amp"});
+    EXPECT_EQ(patterns.connectIn, "system:capture_2");
+    EXPECT_EQ(patterns.connectOut, "");
+    EXPECT_EQ(patterns.clientName, "amp");
 }
 
 TEST(Json, StringsAreAlwaysValid) {
