@@ -23,8 +23,8 @@ struct BiquadCoefficients {
     // The two orders in which a2 = K^2 - K/Q + 1 can be summed. They round apart in the last bit for about
     // a quarter of all corners, so each filter keeps the order its sound was made with.
     enum class A2Sum {
-        LeftToRight,   // (K^2 - K/Q) + 1
-        OneMinusFirst, // K^2 + (1 - K/Q)
+        LeftToRight,    // (K^2 - K/Q) + 1
+        OneMinusFirst,  // K^2 + (1 - K/Q)
     };
 
     // Prewarped tan(w/2) for the corner f. The corner is kept below 0.49*rate: at or above the
@@ -174,4 +174,4 @@ struct Biquad {
     void markDesignStale() noexcept { designFrequency = std::numeric_limits<double>::quiet_NaN(); }
 };
 
-} // namespace amp
+}  // namespace amp
