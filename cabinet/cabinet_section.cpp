@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "amp/design_handover.h"
+#include "realtime/triple_buffer.h"
 #include "amp/output_limit.h"
 #include "cabinet/builtin_irs.h"
 #include "cabinet/cabinet_convolver.h"
@@ -66,7 +66,7 @@ struct CabinetSection::Engine {
     unsigned adoptedSnap = 0;
 
     // ---- handover, and the writer side's copy of what it last published ----
-    amp::TripleBuffer<ExternalKernels> externals;
+    realtime::TripleBuffer<ExternalKernels> externals;
     ExternalKernels published;
 
     // Everything the audio side holds of the signal goes back to zero (not the filters or the position).

@@ -4,7 +4,7 @@
 //
 // Threads. Everything the audio path reads and writes lives in an engine (the buffers of one sample rate)
 // that only the holder of the audio side touches: the audio thread inside a process call, or another thread
-// while no audio runs (the owner decides who holds it; see amp/audio_guard.h). That holder calls
+// while no audio runs (the owner decides who holds it; see realtime/realtime.h). That holder calls
 // beginBlock, processFrame and install. Everybody else reaches the engine only through
 //  - the controls (set*), atomics that any thread may write at any time, read per frame or per block;
 //  - setExternal and clearAll, published without locks and taken at the next beginBlock;

@@ -8,7 +8,7 @@
 
 #include "amp/amp_design.h"
 #include "amp/amp_path.h"
-#include "amp/design_handover.h"
+#include "realtime/triple_buffer.h"
 #include "preamp/preamp_record.h"
 
 namespace tavik_preamp {
@@ -90,7 +90,7 @@ private:
     int lastSectionLeft_ = -1, lastSectionRight_ = -1;
     float lastVolumeLeft_ = 0.0f, lastVolumeRight_ = 0.0f;
 
-    amp::TripleBuffer<PreampDesign> designs_;
+    realtime::TripleBuffer<PreampDesign> designs_;
     // Host rate of the last set-up; 0 so that the first set-up puts the stages at rest.
     std::atomic<float> lastSetupRate_{0.0f};
     unsigned stageEpoch_ = 0;

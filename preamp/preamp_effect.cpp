@@ -161,7 +161,7 @@ void Tavik::adoptBeforeAudio() noexcept
 
 bool Tavik::adoptPendingSetup() noexcept
 {
-    amp::AudioGuard::Try side(guard_);
+    realtime::AudioGuard::Try side(guard_);
     if (!side.held()) return false;
     chain_.adoptPendingSetup(live_.highQ.load(std::memory_order_relaxed) != 0);
     return true;
@@ -172,7 +172,7 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     if (sampleFrames <= 0 || !inputs || !inputs[0] || !outputs || !outputs[0] || !outputs[1]) return;
     // Audio runs: from now on changes wait for the top of a block.
     if (!audioStarted_.load(std::memory_order_relaxed)) audioStarted_.store(true, std::memory_order_relaxed);
-    amp::AudioGuard::Try side(guard_);
+    realtime::AudioGuard::Try side(guard_);
     if (!side.held()) {
         // Another thread is applying a change right now (only before the host first resumes).
         std::fill(outputs[0], outputs[0] + sampleFrames, 0.0f);

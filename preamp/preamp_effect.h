@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "amp/audio_guard.h"
+#include "realtime/audio_guard.h"
 
 #include "preamp/preamp_chain.h"
 #include "preamp/preamp_record.h"
@@ -61,7 +61,7 @@ private:
 
     // Who works on the chain: the audio thread for one block, or a thread applying a change before the
     // host first resumes or processes. The audio thread never waits for it.
-    amp::AudioGuard guard_;
+    realtime::AudioGuard guard_;
     std::atomic<bool> audioStarted_{false};
     // Orders the calls that may wait or allocate (programs, chunks, rates); never taken by setParameter
     // nor by the audio thread.

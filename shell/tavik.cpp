@@ -274,7 +274,7 @@ void Tavik::setSampleRate(float rate) {
     publishAmpDesigns();
     {
         // The cabinets' buffers are replaced: the audio side plays silence for a block that would start now.
-        amp::AudioGuard::Hold side(guard_);
+        realtime::AudioGuard::Hold side(guard_);
         engine = cabinet_.install(std::move(engine));
     }
     engine.reset();
@@ -305,7 +305,7 @@ void Tavik::adoptBeforeAudio() noexcept {
     // Once audio has run, changes wait for the top of a block whether or not the host says it is suspended:
     // hosts go on processing between suspend and resume, and taking the audio side here would silence a block.
     if (audioStarted_.load(std::memory_order_relaxed)) return;
-    amp::AudioGuard::Try side(guard_);
+    realtime::AudioGuard::Try side(guard_);
     if (side.held()) adoptPending();
 }
 
@@ -317,7 +317,7 @@ void Tavik::processReplacing(float** inputs, float** outputs, int32_t sampleFram
     const std::thread::id self = std::this_thread::get_id();
     if (audioThread_.load(std::memory_order_relaxed) != self) audioThread_.store(self, std::memory_order_relaxed);
     if (!audioStarted_.load(std::memory_order_relaxed)) audioStarted_.store(true, std::memory_order_relaxed);
-    amp::AudioGuard::Try side(guard_);
+    realtime::AudioGuard::Try side(guard_);
     if (!side.held() || !adoptPending()) {
         // Another thread is replacing the cabinets, or no rate was ever set: silence, without waiting.
         std::fill(outL, outL + sampleFrames, 0.0f);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "amp/amp_design.h"
-#include "amp/audio_guard.h"
-#include "amp/design_handover.h"
+#include "realtime/audio_guard.h"
+#include "realtime/triple_buffer.h"
 #include "amp/full_stack_amp.h"
 #include "cabinet/cabinet_section.h"
 #include "cabinet/prepare_ir_spectrum.h"
@@ -100,7 +100,7 @@ private:
 
     // Who works on the amp and the cabinets: the audio thread for one block, or a thread that replaces the
     // cabinets' buffers for a new rate. The audio thread never waits for it.
-    amp::AudioGuard guard_;
+    realtime::AudioGuard guard_;
     // The thread that ran the last block; a load trigger from it is deferred to the editor.
     std::atomic<std::thread::id> audioThread_{};
     std::atomic<bool> audioStarted_{false};
@@ -117,7 +117,7 @@ private:
     struct AmpDesigns {
         amp::AmpDesign quality[2];
     };
-    amp::TripleBuffer<AmpDesigns> ampDesigns_;
+    realtime::TripleBuffer<AmpDesigns> ampDesigns_;
     int adoptedQuality_ = -1;  // audio side
 
     cabinet::CabinetSection cabinet_;

@@ -1,6 +1,6 @@
 #include "vst/audio_effect.h"
 
-#include "vst/flush_denormals.h"
+#include "realtime/flush_to_zero.h"
 
 namespace vst {
 
@@ -29,7 +29,7 @@ intptr_t dispatchTrampoline(AEffect* e, int32_t opcode, int32_t index, intptr_t 
 void processTrampoline(AEffect* e, float** inputs, float** outputs, int32_t frames) {
     AudioEffect* effect = effectOf(e);
     if (!effect || !inputs || !outputs || frames <= 0) return;
-    ScopedFlushDenormals flush;
+    realtime::ScopedFlushToZero flush;
     try {
         effect->processReplacing(inputs, outputs, frames);
     } catch (...) {

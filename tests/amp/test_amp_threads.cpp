@@ -8,10 +8,11 @@
 #include <thread>
 
 #include "amp/amp_design.h"
-#include "amp/design_handover.h"
+#include "realtime/triple_buffer.h"
 #include "amp/full_stack_amp.h"
 
 using namespace amp;
+using realtime::TripleBuffer;
 
 namespace {
 

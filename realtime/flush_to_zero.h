@@ -7,25 +7,25 @@
 #include <xmmintrin.h>
 #endif
 
-namespace vst {
+namespace realtime {
 
-class ScopedFlushDenormals {
+class ScopedFlushToZero {
 public:
 #if defined(__SSE__) || defined(__x86_64__)
-    ScopedFlushDenormals() noexcept : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero); }
-    ~ScopedFlushDenormals() { _mm_setcsr(saved_); }
+    ScopedFlushToZero() noexcept : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero); }
+    ~ScopedFlushToZero() { _mm_setcsr(saved_); }
 
 private:
     static constexpr unsigned kFlushToZero = 0x8000u;
     static constexpr unsigned kDenormalsAreZero = 0x0040u;
     unsigned saved_;
 #else
-    ScopedFlushDenormals() noexcept = default;
+    ScopedFlushToZero() noexcept = default;
 #endif
 
 public:
-    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+    ScopedFlushToZero(const ScopedFlushToZero&) = delete;
+    ScopedFlushToZero& operator=(const ScopedFlushToZero&) = delete;
 };
 
-}  // namespace vst
+}  // namespace realtime

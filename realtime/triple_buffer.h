@@ -5,7 +5,7 @@
 #include <array>
 #include <atomic>
 
-namespace amp {
+namespace realtime {
 
 template <class T>
 class TripleBuffer {
@@ -49,4 +49,4 @@ private:
     alignas(64) unsigned front_ = 2u;
 };
 
-} // namespace amp
+}  // namespace realtime

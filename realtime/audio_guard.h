@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-namespace amp {
+namespace realtime {
 
 class AudioGuard {
 public:
@@ -53,4 +53,4 @@ private:
     std::atomic<bool> busy_{false};
 };
 
-} // namespace amp
+}  // namespace realtime
