@@ -3,7 +3,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-tsan test-fuzz bench clean
+PREFIX ?=
+
+.PHONY: all deps build install deb demo test test-unit test-asan test-tsan test-fuzz bench clean
 
 all: build
 
@@ -13,6 +15,25 @@ deps:
 build: deps
 	cmake -S . -B build -G Ninja $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
+
+# Without PREFIX: the VST 2 libraries into ~/.vst and the LV2 bundles into ~/.lv2. With PREFIX: into
+# $(PREFIX)/lib/lxvst and $(PREFIX)/lib/lv2.
+install: build
+ifeq ($(PREFIX),)
+	cmake -S . -B build -DTAVIK_VST_DEST=.vst -DTAVIK_LV2_DEST=.lv2
+	cmake --build build -j $(JOBS)
+	cmake --install build --prefix $(HOME)
+else
+	cmake -S . -B build -DTAVIK_VST_DEST=lib/lxvst -DTAVIK_LV2_DEST=lib/lv2
+	cmake --build build -j $(JOBS)
+	cmake --install build --prefix $(PREFIX)
+endif
+
+# A Debian package with both formats in /usr/lib/lxvst and /usr/lib/lv2.
+deb: build
+	cmake -S . -B build -DTAVIK_VST_DEST=lib/lxvst -DTAVIK_LV2_DEST=lib/lv2
+	cmake --build build -j $(JOBS)
+	cd build && cpack -G DEB
 
 demo: build
 	build/vsthost demo demo-out
