@@ -1,52 +1,44 @@
 #pragma once
-// Second-order low-pass or high-pass (Q = 0.7, bilinear design) that shapes one cabinet's convolved output.
-// It redesigns itself whenever the requested frequency or the sample rate differs from its last design.
+// Second-order low-pass or high-pass (Q = 0.7) that shapes one cabinet's convolved output: the amp's section,
+// designed with the cabinet's own corner range and order of rounding. It redesigns itself whenever the requested
+// frequency or the sample rate differs from its last design.
 
-#include <algorithm>
-#include <cmath>
+#include "amp/biquad.h"
 
 namespace cabinet {
 
-struct CabFilter {
+struct CabFilter : private amp::Biquad {
     enum class Kind { LowPass, HighPass };
-
-    Kind kind = Kind::LowPass;
-    double inv_a0 = 1.0;
-    double a1 = 0.0, a2 = 0.0;            // feedback, not divided by a0
-    double b0 = 1.0, b1 = 0.0, b2 = 0.0;  // feed-forward, not divided by a0
-    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
-    double designFrequency = 0.0;
-    double designRate = 0.0;  // 0: stale, the next update designs
 
     static constexpr double kQ = 0.7;
 
-    // The prewarped corner tan(w/2), always positive.
+    Kind kind = Kind::LowPass;
+    double designRate = 0.0;  // 0: stale, the next update designs
+
+    // The coefficients, the direct-form history and the corner of the last design.
+    using amp::Biquad::c;
+    using amp::Biquad::designFrequency;
+    using amp::Biquad::process;
+    using amp::Biquad::x1;
+    using amp::Biquad::x2;
+    using amp::Biquad::y1;
+    using amp::Biquad::y2;
+
+    // The prewarped corner tan(w/2), always positive: the glide divides by it.
     static double warped(double f, double fs) noexcept
     {
         // The bilinear map is only stable below Nyquist, which corners of up to 10 kHz leave at very low
         // host rates; such a request is designed just below Nyquist instead.
-        const double top = 0.49 * fs;
-        const double bottom = 1e-6 * fs;
-        const double used = f > bottom ? std::min(f, top) : bottom;
-        return std::tan(6.28319304 * used / fs * 0.5);
+        return amp::BiquadCoefficients::prewarp(f, fs, kLowest * fs);
     }
 
     void design(double f, double fs) noexcept
     {
+        using Coefficients = amp::BiquadCoefficients;
         const double k = warped(f, fs);
-        const double kk = k * k;
-        inv_a0 = 1.0 / (kk + k / kQ + 1.0);
-        a1 = 2.0 * (kk - 1.0);
-        a2 = kk + (1.0 - k / kQ);
-        if (kind == Kind::LowPass) {
-            b0 = kk;
-            b1 = 2.0 * kk;
-            b2 = kk;
-        } else {
-            b0 = 1.0;
-            b1 = -2.0;
-            b2 = 1.0;
-        }
+        constexpr auto sum = Coefficients::A2Sum::OneMinusFirst;
+        c = kind == Kind::LowPass ? Coefficients::lowPassPrewarped(k, kQ, sum)
+                                  : Coefficients::highPassPrewarped(k, kQ, sum);
         designFrequency = f;
         designRate = fs;
     }
@@ -62,16 +54,6 @@ struct CabFilter {
         if (f != designFrequency || fs != designRate) design(f, fs);
     }
 
-    double process(double x) noexcept
-    {
-        const double y = (b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2) * inv_a0;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
     double run(double x, double f, double fs) noexcept
     {
         update(f, fs);
@@ -84,6 +66,9 @@ struct CabFilter {
         x1 = x2 = y1 = y2 = 0.0;
         designRate = 0.0;
     }
+
+private:
+    static constexpr double kLowest = 1e-6;  // the lowest corner, as a share of the rate
 };
 
 }  // namespace cabinet

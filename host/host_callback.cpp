@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "host/realtime_watch.h"
+#include "host/validate/realtime_watch.h"
 
 namespace vsthost {
 namespace {

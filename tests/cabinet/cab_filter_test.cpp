@@ -34,10 +34,10 @@ TEST(CabFilter, DesignPassesTheBandAndRollsOffAtTwelveDbPerOctave)
 
     CabFilter lp;
     lp.design(2000.0, 48000.0);
-    const double a0 = 1.0 / lp.inv_a0;
-    EXPECT_NEAR((lp.b0 + lp.b1 + lp.b2) / (a0 + lp.a1 + lp.a2), 1.0, 1e-12) << "unit gain at DC";
+    const double a0 = 1.0 / lp.c.invA0;
+    EXPECT_NEAR((lp.c.b0 + lp.c.b1 + lp.c.b2) / (a0 + lp.c.a1 + lp.c.a2), 1.0, 1e-12) << "unit gain at DC";
     const double k = std::tan(6.28319304 * 2000.0 / 48000.0 * 0.5);
-    EXPECT_DOUBLE_EQ(lp.a2, k * k + (1.0 - k / 0.7));
+    EXPECT_DOUBLE_EQ(lp.c.a2, k * k + (1.0 - k / 0.7));
 }
 
 TEST(CabFilter, RedesignsOnChangeKeepsHistoryAndResetMarksStale)
@@ -51,10 +51,29 @@ TEST(CabFilter, RedesignsOnChangeKeepsHistoryAndResetMarksStale)
     f.reset();
     EXPECT_EQ(f.x1, 0.0);
     EXPECT_EQ(f.y1, 0.0);
-    const double b0 = f.b0;
+    const double b0 = f.c.b0;
     f.update(3000.0, 44100.0);
     EXPECT_EQ(f.designRate, 44100.0);
-    EXPECT_EQ(f.b0, b0);
+    EXPECT_EQ(f.c.b0, b0);
+}
+
+// The cabinet's sound was made with its own rounding of the design: a2 summed as K^2 + (1 - K/Q), which at
+// 10 Hz and 48 kHz differs from the other order in the last bit, and corners held above 0 for the glide.
+TEST(CabFilter, DesignKeepsTheCabinetsRoundingAndLowestCorner)
+{
+    const double fs = 48000.0;
+    const double k = CabFilter::warped(10.0, fs);
+    EXPECT_EQ(k, std::tan(6.28319304 * 10.0 / fs * 0.5));
+    ASSERT_NE(k * k + (1.0 - k / 0.7), k * k - k / 0.7 + 1.0);
+    CabFilter hp;
+    hp.kind = CabFilter::Kind::HighPass;
+    hp.design(10.0, fs);
+    EXPECT_EQ(hp.c.a2, k * k + (1.0 - k / 0.7));
+    EXPECT_EQ(hp.c.invA0, 1.0 / (k * k + k / 0.7 + 1.0));
+
+    const double lowest = CabFilter::warped(1e-6 * fs, fs);
+    EXPECT_GT(lowest, 0.0);
+    for (double f : {0.0, -20.0, std::nan("")}) EXPECT_EQ(CabFilter::warped(f, fs), lowest) << f;
 }
 
 TEST(CabFilter, CornersAboveNyquistStayStable)

@@ -6,7 +6,8 @@
 // exact zeros in the input cost a lot of CPU, setParameter allocates, processing locks and
 // effGetTailSize prints to stdout and stderr: faults for
 // vsthost to report. FAKE_RACY aborts when the sample rate is set while another thread processes.
-// FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic.
+// FAKE_ENTRY 1 makes the entry point return null, 2 a record without the VST magic. FAKE_LINGER leaves a
+// process of its own behind at each load (as a helper or licence daemon would), which lives on for 15 s.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+
+#include <unistd.h>
 
 #include "vst/aeffect.h"
 
@@ -158,6 +161,12 @@ extern "C" __attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vs
 #elif FAKE_ENTRY == 2
     static vst::AEffect notAnEffect{};  // what a broken entry point might hand out
     return &notAnEffect;
+#endif
+#ifdef FAKE_LINGER
+    if (fork() == 0) {
+        sleep(15);
+        _exit(0);
+    }
 #endif
     auto* f = new Fake;
     f->host = host;

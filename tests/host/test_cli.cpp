@@ -254,6 +254,32 @@ TEST_F(Cli, ValidateCountsEveryFamilyOfCallsAndForwardsThemIntact) {
     }
 }
 
+// A process the plug-in leaves behind keeps the check's pipe open; the check is over when its child is.
+TEST_F(Cli, ValidateDoesNotWaitForProcessesThePluginLeavesBehind) {
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult r = runVsthost({"validate", LINGERING_PLUGIN_PATH, "--level", "1", "--check", "load"}, dir, 10);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("validate: 1 passed, 0 failed"), std::string::npos) << r.out;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// A plug-in built with 64-bit file offsets, or waiting with a time limit through the standard library,
+// makes its calls under names other than the plain ones.
+TEST_F(Cli, ValidateCountsTheVariantsOfCallsAPluginsHeadersChoose) {
+    if (!VSTHOST_COUNTS) GTEST_SKIP() << "sanitizer builds have no counting allocator";
+    const RunResult r = run({"validate", CALL_VARIANTS_PLUGIN_PATH, "--level", "1", "--check", "realtime"});
+    EXPECT_EQ(r.out.find("crashed"), std::string::npos) << "a call forwarded wrongly aborts the fixture: " << r.out;
+    const char* const first[] = {"lseek64", "pread64", "pwrite64", "mmap64", "creat64",
+                                 "pthread_mutex_clocklock", "pthread_rwlock_clockrdlock", "pthread_cond_clockwait"};
+    for (int index = 0; index < 8; ++index) {
+        const std::string line = "setParameter(" + std::to_string(index) + "): ";
+        const auto at = r.out.find(line);
+        ASSERT_NE(at, std::string::npos) << line << " in " << r.out;
+        const std::string rest = r.out.substr(at, r.out.find('\n', at) - at);
+        EXPECT_NE(rest.find(std::string("(first ") + first[index] + ")"), std::string::npos) << rest;
+    }
+}
+
 TEST_F(Cli, ValidateNamesTheOtherThreadsLastCallInACrash) {
     const RunResult r = run({"validate", RACY_PLUGIN_PATH, "--level", "1", "--check", "threads", "--check", "resend"});
     EXPECT_NE(r.out.find("FAIL threads          crashed with SIGABRT while processing while a second thread calls "

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "host/realtime_watch.h"
+#include "host/validate/realtime_watch.h"
 
 namespace watch = vsthost::watch;
 

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "host/session.h"
-#include "host/validate_probe.h"
+#include "host/validate/checks.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/realtime_watch.h"
+#include "host/validate/realtime_watch.h"
 
 #include <atomic>
 

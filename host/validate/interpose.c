@@ -170,6 +170,14 @@ WRAP(kLock, int, sem_wait, (sem_t* s), (s))
 WRAP(kLock, int, sem_trywait, (sem_t* s), (s))
 WRAP(kLock, int, sem_timedwait, (sem_t* s, const struct timespec* t), (s, t))
 WRAP(kLock, int, sem_post, (sem_t* s), (s))
+/* The waits that take a clock; the standard library's timed mutexes, shared timed mutexes and
+ * condition variables wait through these. */
+WRAP(kLock, int, pthread_mutex_clocklock, (pthread_mutex_t* m, clockid_t c, const struct timespec* t), (m, c, t))
+WRAP(kLock, int, pthread_rwlock_clockrdlock, (pthread_rwlock_t* l, clockid_t c, const struct timespec* t), (l, c, t))
+WRAP(kLock, int, pthread_rwlock_clockwrlock, (pthread_rwlock_t* l, clockid_t c, const struct timespec* t), (l, c, t))
+WRAP(kLock, int, pthread_cond_clockwait,
+     (pthread_cond_t* cv, pthread_mutex_t* m, clockid_t c, const struct timespec* t), (cv, m, c, t))
+WRAP(kLock, int, sem_clockwait, (sem_t* s, clockid_t c, const struct timespec* t), (s, c, t))
 
 WRAP(kSystemCall, ssize_t, read, (int fd, void* b, size_t n), (fd, b, n))
 WRAP(kSystemCall, ssize_t, __read_chk, (int fd, void* b, size_t n, size_t room), (fd, b, n, room))
@@ -196,6 +204,13 @@ WRAP(kSystemCall, int, usleep, (useconds_t us), (us))
 WRAP(kSystemCall, unsigned, sleep, (unsigned s), (s))
 WRAP(kSystemCall, int, sched_yield, (void), ())
 WRAP(kSystemCall, void*, mmap, (void* a, size_t n, int prot, int flags, int fd, off_t at), (a, n, prot, flags, fd, at))
+/* A plug-in built with 64-bit file offsets calls these in place of lseek, pread, pwrite, mmap and creat
+ * (the headers rename them; open and fopen have their 64 variants among the others). */
+WRAP(kSystemCall, off64_t, lseek64, (int fd, off64_t at, int whence), (fd, at, whence))
+WRAP(kSystemCall, ssize_t, pread64, (int fd, void* b, size_t n, off64_t at), (fd, b, n, at))
+WRAP(kSystemCall, ssize_t, pwrite64, (int fd, const void* b, size_t n, off64_t at), (fd, b, n, at))
+WRAP(kSystemCall, void*, mmap64, (void* a, size_t n, int prot, int flags, int fd, off64_t at), (a, n, prot, flags, fd, at))
+WRAP(kSystemCall, int, creat64, (const char* p, mode_t mode), (p, mode))
 WRAP(kSystemCall, int, munmap, (void* a, size_t n), (a, n))
 WRAP(kSystemCall, FILE*, fopen, (const char* p, const char* mode), (p, mode))
 WRAP(kSystemCall, FILE*, fopen64, (const char* p, const char* mode), (p, mode))

@@ -6,7 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/validate_probe.h"
+#include "host/validate/checks.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {

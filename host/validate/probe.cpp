@@ -1,12 +1,15 @@
-#include "host/validate_probe.h"
+#include "host/validate/probe.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
+#include "host/validate/opcode_table.h"
 #include "vst/utf8_cut.h"
 
 namespace vsthost::validation {
@@ -14,6 +17,9 @@ namespace {
 
 constexpr int32_t kGuardFrames = 64;
 constexpr float kSentinel = -12345.0f;
+constexpr std::size_t kTextRoom = 256;
+constexpr std::size_t kTextCanaryEnd = 1024;
+constexpr unsigned char kCanaryByte = 0x5a;
 
 }  // namespace
 
@@ -185,6 +191,22 @@ std::string firstDifference(const std::vector<uint8_t>& a, const std::vector<uin
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i]) return "first difference at byte " + std::to_string(i);
     return {};
+}
+
+std::string textCall(Probe& probe, Plugin& plugin, int32_t op, int32_t index, intptr_t value) {
+    std::array<unsigned char, kTextCanaryEnd> buffer{};
+    std::fill(buffer.begin() + kTextRoom, buffer.end(), kCanaryByte);
+    plugin.dispatch(op, index, value, buffer.data());
+    const std::string what = opcodeName(op) + "(" + std::to_string(index) + ")";
+    for (std::size_t i = kTextRoom; i < buffer.size(); ++i)
+        if (buffer[i] != kCanaryByte) {
+            probe.fail(what + " wrote past " + std::to_string(kTextRoom) + " bytes of the host's buffer");
+            break;
+        }
+    const auto* text = reinterpret_cast<const char*>(buffer.data());
+    const std::size_t length = strnlen(text, kTextRoom);
+    if (length == kTextRoom) probe.fail(what + " left its text unterminated");
+    return std::string(text, length);
 }
 
 }  // namespace vsthost::validation

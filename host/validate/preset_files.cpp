@@ -8,7 +8,8 @@
 
 #include "host/host_error.h"
 #include "host/presets.h"
-#include "host/validate_probe.h"
+#include "host/validate/checks.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {

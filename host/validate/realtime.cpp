@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/realtime_watch.h"
+#include "host/validate/realtime_watch.h"
 #include "host/session.h"
-#include "host/validate_probe.h"
+#include "host/validate/checks.h"
+#include "host/validate/probe.h"
 
 namespace vsthost::validation {
 namespace {

@@ -123,11 +123,8 @@ double largestDifference(const std::vector<float>& a, const std::vector<float>& 
 // Empty when the two are equal, else where they first differ.
 std::string firstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
-// The checks that live in files of their own; each runs in its own child process.
-void checkResend(Probe& probe);
-void checkThreads(Probe& probe);
-void checkSilence(Probe& probe);
-void checkRealtime(Probe& probe);
-void checkPresetFiles(Probe& probe);
+// A text opcode into a buffer with room for 255 characters and a canary beyond; returns the text.
+// Writing past the room or leaving the text unterminated is a failure.
+std::string textCall(Probe& probe, Plugin& plugin, int32_t op, int32_t index, intptr_t value = 0);
 
 }  // namespace vsthost::validation
