@@ -3,9 +3,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-PREFIX ?= /usr/local
+PREFIX ?=
 
-.PHONY: all deps build install demo test test-unit test-asan test-tsan test-fuzz bench clean
+.PHONY: all deps build install deb demo test test-unit test-asan test-tsan test-fuzz bench clean
 
 all: build
 
@@ -21,8 +21,27 @@ build: deps
 	cmake -S . -B build -G Ninja -DTAVIK_WERROR=OFF $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
+# Without PREFIX: the VST 2 libraries into ~/.vst and the LV2 bundles into ~/.lv2. With PREFIX: into
+# $(PREFIX)/lib/lxvst and $(PREFIX)/lib/lv2.
 install: build
+ifeq ($(PREFIX),)
+	cmake -S . -B build -DTAVIK_VST_DEST=.vst -DTAVIK_LV2_DEST=.lv2 -DTAVIK_BIN_DEST=.local/bin \
+	  -DTAVIK_APPS_DEST=.local/share/applications -DTAVIK_INSTALL_ROOT=$(HOME)
+	cmake --build build -j $(JOBS)
+	cmake --install build --prefix $(HOME)
+else
+	cmake -S . -B build -DTAVIK_VST_DEST=lib/lxvst -DTAVIK_LV2_DEST=lib/lv2 -DTAVIK_BIN_DEST=bin \
+	  -DTAVIK_APPS_DEST=share/applications -DTAVIK_INSTALL_ROOT=$(PREFIX)
+	cmake --build build -j $(JOBS)
 	cmake --install build --prefix $(PREFIX)
+endif
+
+# A Debian package with both formats in /usr/lib/lxvst and /usr/lib/lv2.
+deb: build
+	cmake -S . -B build -DTAVIK_VST_DEST=lib/lxvst -DTAVIK_LV2_DEST=lib/lv2 -DTAVIK_BIN_DEST=bin \
+	  -DTAVIK_APPS_DEST=share/applications -DTAVIK_INSTALL_ROOT=/usr
+	cmake --build build -j $(JOBS)
+	cd build && cpack -G DEB
 
 demo: build
 	build/vsthost demo demo-out

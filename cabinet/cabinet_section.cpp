@@ -103,7 +103,7 @@ CabinetSection::EnginePtr CabinetSection::buildEngine(double fs)
     try {
         EnginePtr e(new Engine());
         e->n = fs < kHighRate ? RealFft2048::kSize : RealFft4096::kSize;
-        e->b = fs < kHighRate ? 200 : 400;
+        e->b = blockSizeFor(fs);
         e->d = static_cast<int>(delaySamples);
         e->fs = fs;
         const auto n = static_cast<std::size_t>(e->n);
@@ -372,6 +372,9 @@ bool CabinetSection::prepareSpectrum(const double* samples, int count, HighBandR
 // ---- state ----
 
 int CabinetSection::fftSize() const noexcept { return engine_ ? engine_->n : 0; }
+int CabinetSection::blockSizeFor(double fs) noexcept { return fs < kHighRate ? 200 : 400; }
+int CabinetSection::latencyFor(double fs) noexcept { return blockSizeFor(fs) + 1; }
+
 int CabinetSection::blockSize() const noexcept { return engine_ ? engine_->b : 0; }
 int CabinetSection::delaySize() const noexcept { return engine_ ? engine_->d : 0; }
 double CabinetSection::sampleRate() const noexcept { return engine_ ? engine_->fs : 0.0; }

@@ -92,6 +92,10 @@ public:
     // ---- state, for the writer side and tests ----
     int fftSize() const noexcept;    // N: 0 before the first rate, else 2048 or 4096
     int blockSize() const noexcept;  // B: 200 or 400
+    static int blockSizeFor(double fs) noexcept;
+    // How late every sample leaves at rate fs, whatever the controls: a frame enters the block that is
+    // convolved when full (B), and the delay line holds it at least one sample more.
+    static int latencyFor(double fs) noexcept;
     int delaySize() const noexcept;  // D = trunc(fs * 0.005)
     double sampleRate() const noexcept;
     const double* externalSpectrum(int cabinet) const noexcept;  // as last set (writer side)

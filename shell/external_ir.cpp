@@ -144,12 +144,27 @@ void Tavik::loadExternalIr(int c) {
         if (!selector.run(&request)) return;
         chosen.assign(path, strnlen(path, sizeof(path)));
     }
+    readChosenIr(c, chosen);
+}
+
+bool Tavik::loadIrFile(int cabinet, const std::string& path) {
+    if (cabinet < 0 || cabinet > 1 || path.empty()) return false;
+    if (loading_.exchange(true)) return false;
+    struct Done {
+        std::atomic<bool>& flag;
+        ~Done() { flag.store(false); }
+    } done{loading_};
+    return readChosenIr(cabinet, path);
+}
+
+bool Tavik::readChosenIr(int c, const std::string& chosen) {
     const size_t slash = chosen.find_last_of('/');
     const std::string base = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
 
     // The file is read and prepared without holding writer_ (a file can take long to open or read, and program,
     // chunk and rate calls must not wait for it); writer_ is taken only to publish. A rate that changed
     // meanwhile makes the prepared response useless: it is read again for the new one.
+    bool loaded = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
         double rate = 0.0;
         int n = 0;
@@ -158,7 +173,7 @@ void Tavik::loadExternalIr(int c) {
             rate = sampleRate_;
             n = cabinet_.fftSize();
         }
-        if (n == 0) return;
+        if (n == 0) return false;
         std::vector<double> kept;
         std::vector<double> spectrum;
         std::string reason;
@@ -166,7 +181,7 @@ void Tavik::loadExternalIr(int c) {
         if (!readAndPrepare(chosen, rate, n, c, *loadFfts_, kept, spectrum, reason)) {
             showIrMessage(c, "cannot read " + base + ": " + reason);
             if (editor_) editor_->setParameter(kIrSource1 + c, live(kIrSource1 + c));
-            return;
+            return false;
         }
 
         std::lock_guard<std::mutex> lock(writer_);
@@ -186,11 +201,13 @@ void Tavik::loadExternalIr(int c) {
         vst::copyText(storedName(record, c), base.c_str(), kNameField - 1);
         // A cabinet playing its external response changes kernel at the next block, its tail cleared.
         cabinet_.setExternal(c, spectrum.data(), true);
+        loaded = true;
         break;
     }
     // An open editor shows the new name. Only the editor is told: the switch itself is as it was, and this thread
     // must not write a program record that a program switch on another thread may be replaying.
     if (editor_) editor_->setParameter(kIrSource1 + c, live(kIrSource1 + c));
+    return loaded;
 }
 
 }  // namespace tavik

@@ -28,6 +28,7 @@ Tavik::Tavik(vst::AudioMasterCallback audioMaster)
         selectProgram(0);
     }
     setUniqueID(vst::fourCC("TVKS"));
+    setInitialDelay(cabinet::CabinetSection::latencyFor(sampleRate_));
     new SDEditor(this);  // registers itself as this effect's editor, which owns and deletes it
     // No audio runs yet: take the first program's design now and put the valve stages at rest.
     adoptPending();
@@ -232,23 +233,31 @@ void Tavik::dropDeferredLoads() noexcept {
 void Tavik::setSampleRate(float rate) {
     // A rate that is not a finite positive number would poison every design: keep the current one.
     if (!(std::isfinite(rate) && rate > 0.0f)) return;
-    std::lock_guard<std::mutex> lock(writer_);
-    // The rate in force again: nothing to redo, nothing to hear.
-    if (rate == sampleRate_ && cabinet_.sampleRate() == static_cast<double>(rate)) return;
-    cabinet::CabinetSection::EnginePtr engine = cabinet_.buildEngine(rate);
-    if (!engine) return;  // out of memory: the current rate stays in force
-    sampleRate_ = rate;
-    amp_.requestSetup(sampleRate_);
+    bool delayMoved = false;
     {
-        // The cabinets' buffers are replaced: the audio side plays silence for a block that would start now.
-        realtime::AudioGuard::Hold side(audio_.guard());
-        engine = cabinet_.install(std::move(engine));
+        std::lock_guard<std::mutex> lock(writer_);
+        // The rate in force again: nothing to redo, nothing to hear.
+        if (rate == sampleRate_ && cabinet_.sampleRate() == static_cast<double>(rate)) return;
+        cabinet::CabinetSection::EnginePtr engine = cabinet_.buildEngine(rate);
+        if (!engine) return;  // out of memory: the current rate stays in force
+        sampleRate_ = rate;
+        amp_.requestSetup(sampleRate_);
+        {
+            // The cabinets' buffers are replaced: the audio side plays silence for a block that would start now.
+            realtime::AudioGuard::Hold side(audio_.guard());
+            engine = cabinet_.install(std::move(engine));
+        }
+        engine.reset();
+        const int latency = cabinet::CabinetSection::latencyFor(rate);
+        delayMoved = latency != initialDelay();
+        setInitialDelay(latency);
+        // A new engine starts with empty external spectra: bring the program's external impulse responses to the
+        // new rate at once, so cabinets set to them keep sounding.
+        restoreExternalIrs();
+        adoptBeforeAudio();
     }
-    engine.reset();
-    // A new engine starts with empty external spectra: bring the program's external impulse responses to the
-    // new rate at once, so cabinets set to them keep sounding.
-    restoreExternalIrs();
-    adoptBeforeAudio();
+    // Outside the lock: the host may call back in when it hears of the new delay.
+    if (delayMoved) ioChanged();
 }
 
 bool Tavik::adoptPending() noexcept {

@@ -47,6 +47,11 @@ public:
     // file selector there); the editor's idle call runs the load instead.
     bool takeDeferredLoad(int cabinet) noexcept;
     void dropDeferredLoads() noexcept;
+    // Off the audio thread: loads a WAV file as a cabinet's (0 or 1) external response into the current
+    // program, as the load trigger does with the file the user picks; the cabinet takes it at the top of a
+    // block. False when the file cannot be used (cabinet, program and name stay as they were) or another load
+    // is running.
+    bool loadIrFile(int cabinet, const std::string& path);
 
     // Read-only views for tests and the editor.
     double channelMemory(int entry) const noexcept { return memory_.at(entry); }
@@ -81,6 +86,8 @@ private:
     // ---- writer side (writer_ held) ----
     // External impulse responses (external_ir.cpp).
     void loadExternalIr(int cabinet);
+    // Reads, prepares and publishes one file; loading_ held.
+    bool readChosenIr(int cabinet, const std::string& path);
     // Brings the current program's external impulse responses to the host rate and hands them to the cabinets.
     void restoreExternalIrs();
     // The record's impulse response of one cabinet, brought from the record's rate to `rate`.

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
           libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libcairo2-dev libx11-dev libpng-dev
           zlib1g-dev libfftw3-dev xvfb xauth xdotool dragonfly-reverb-vst
-          libjack-jackd2-dev jackd2)
+          lv2-dev sordi liblilv-dev jalv jackd2 libjack-jackd2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

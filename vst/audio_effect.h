@@ -58,6 +58,7 @@ public:
     int32_t getBlockSize() const noexcept { return blockSize_; }
     int32_t numPrograms() const noexcept { return effect_.numPrograms; }
     int32_t numParams() const noexcept { return effect_.numParams; }
+    int32_t initialDelay() const noexcept { return effect_.initialDelay; }
 
 protected:
     void setNumInputs(int32_t n) noexcept { effect_.numInputs = n; }
@@ -66,6 +67,10 @@ protected:
     void canProcessReplacing(bool yes = true) noexcept { setFlag(effFlagsCanReplacing, yes); }
     void programsAreChunks(bool yes = true) noexcept { setFlag(effFlagsProgramChunks, yes); }
     void setFlag(int32_t flag, bool on) noexcept;
+    // The samples every output lags its input, as hosts that compensate plug-in delay read it.
+    void setInitialDelay(int32_t samples) noexcept { effect_.initialDelay = samples; }
+    // Tells the host the delay changed; true when it took the news.
+    bool ioChanged() noexcept { return callHost(audioMasterIOChanged, 0, 0, nullptr, 0.0f) != 0; }
 
     AudioMasterCallback audioMaster_;
     AEffEditor* editor_ = nullptr;

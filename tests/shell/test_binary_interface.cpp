@@ -39,7 +39,7 @@ TEST(FullStackAbi, IdentityAndRecord) {
     EXPECT_FALSE(p.e->flags & (vst::effFlagsIsSynth | vst::effFlagsCanDoubleReplacing));
     EXPECT_EQ(p.e->uniqueID, ('T' << 24) | ('V' << 16) | ('K' << 8) | 'S');
     EXPECT_EQ(p.e->version, 1);
-    EXPECT_EQ(p.e->initialDelay, 0);
+    EXPECT_EQ(p.e->initialDelay, 201);  // one convolution block and the delay line's sample, at 44.1 kHz
     EXPECT_EQ(p.e->ioRatio, 1.0f);
 }
 
