@@ -2,6 +2,7 @@
 // table, at build time. Defaults are what a fresh instance holds in program 0; a preset is what the effect
 // holds after its settings are made, so channel recalls and couplings come out as they play.
 //   generate_turtle fullstack|preamp <bundle folder>
+#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -150,7 +151,7 @@ std::vector<Preset> presetsFor(const Description& d) {
         const std::size_t n = presets.size();
         for (std::size_t i = 0; i < n; ++i) {
             Preset dual = presets[i];
-            static std::vector<std::string> labels;
+            static std::deque<std::string> labels;  // grows without moving the names already handed out
             labels.push_back(std::string(presets[i].label) + " Dual-Mono");
             dual.label = labels.back().c_str();
             dual.settings.insert(dual.settings.begin(), {"Mono/Stereo", 1.0f});
